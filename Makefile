@@ -1,0 +1,43 @@
+# Set-up and everyday commands; CMake does the building.
+BUILD      ?= build
+SAN_BUILD  ?= build-san
+JOBS       ?= $(shell nproc)
+WERROR     ?= $(if $(CI),ON,OFF)
+CMAKE_OPTS ?=
+
+.PHONY: all deps build run test test-fast test-san bench format clean
+
+all: build
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DQV_WERROR=$(WERROR) $(CMAKE_OPTS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/quorvalis
+
+# Every test: the release build, then the core tests again under Address- and
+# UndefinedBehaviorSanitizer in a second build folder.
+test: test-fast test-san
+
+test-fast: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-san: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
+	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L core
+
+bench: build
+	./$(BUILD)/bench/qv_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

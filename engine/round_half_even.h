@@ -1,0 +1,42 @@
+// The one conversion from floating point to int32 used everywhere: round to nearest, halves to
+// even, and INT32_MIN for NaN, infinities and values out of range (what the x87 stores then).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace qv {
+
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "the engine needs the 80-bit extended format of x86-64");
+
+/// Rounds v to the nearest int32, halves to even; NaN, infinities and values outside the
+/// int32 range give INT32_MIN.
+inline std::int32_t roundHalfEven(long double v)
+{
+    constexpr long double kLow = -2147483648.5L; // rounds to INT32_MIN (even)
+    constexpr long double kHigh = 2147483647.5L; // rounds to 2^31 (even): out of range
+    if (!(v >= kLow && v < kHigh)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    // Halves to even whatever the current rounding mode.
+    long double whole = std::floor(v);
+    const long double frac = v - whole;
+    if (frac > 0.5L || (frac == 0.5L && std::fmod(whole, 2.0L) != 0.0L)) {
+        whole += 1.0L;
+    }
+    return static_cast<std::int32_t>(whole);
+}
+
+inline std::int32_t roundHalfEven(double v)
+{
+    return roundHalfEven(static_cast<long double>(v));
+}
+
+inline std::int32_t roundHalfEven(float v)
+{
+    return roundHalfEven(static_cast<long double>(v));
+}
+
+} // namespace qv

@@ -1,0 +1,8 @@
+// The quorvalis program.
+#include <cstdio>
+
+int main()
+{
+    std::puts("QUORVALIS");
+    return 0;
+}
