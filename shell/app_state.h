@@ -1,0 +1,71 @@
+// The records the program keeps for its whole run: the view, the settings of the parameters
+// dialog, the shell's flags, the per-pixel buffers and the palette.
+#pragma once
+
+#include "engine/iteration_buffer.h"
+#include "engine/view_state.h"
+#include "palette/palette.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+/// The options of the fractal parameters dialog.
+struct RenderSettings
+{
+    std::int32_t pictureWidth = 640;
+    std::int32_t pictureHeight = 480;
+    std::int32_t pictureSizeIndex = 0; ///< position last chosen in "Pic size:"; 0 = never
+    /// bit 0 "Inside color", bit 1 "Smooth color", bit 2 "Color by potential"; bits 4..8 the
+    /// palette options.
+    std::uint32_t colourFlags = 4;
+    std::int32_t autoPotValue = 0;
+    std::int32_t autoIterIncrease = 1;
+    std::int32_t boxedZoom = 0;
+    std::int32_t autosaveParameter = 0;
+    std::int32_t unzoomVideo = 0;
+    std::int32_t multiThreaded = 0; ///< 1 when more than one processor was found
+    std::int32_t threads = 1;       ///< 1 whenever multiThreaded is 0
+    float unzoomFactor = 1.02f;
+    std::int32_t pictureFormatIndex = 0; ///< 0 JPG, 1 BMP, 2 TIF, 3 PNG
+    std::string pictureFormatCode = "JPG";
+    std::int32_t textureIndex = 0;
+    float maxColourStep = 1.9f;
+};
+
+/// The flags through which the windows, the renderer and the dialogs coordinate. The window
+/// handles live with the windows.
+struct ShellState
+{
+    std::int32_t screenWidth = 0;
+    std::int32_t screenHeight = 0;
+    std::int32_t processorCount = 1;
+    std::int32_t quitRequested = 0;
+    std::int32_t pictureValid = 0;
+    std::int32_t pictureFromImage = 0;
+    std::int32_t mandelbrotShown = 0;
+    std::int32_t juliaShown = 0;
+    std::string currentFileName;
+    std::int32_t finderActive = 0;
+    std::int32_t animationRunning = 0;
+    std::int32_t rendering = 0;
+};
+
+struct AppState
+{
+    ViewState view;
+    RenderSettings settings;
+    ShellState shell;
+    IterationBuffer iterations;
+    Palette palette;
+};
+
+/// What the view conversions read from the settings and the shell.
+inline ViewContext viewContext(const AppState& app)
+{
+    return ViewContext{app.settings.pictureWidth, app.settings.pictureHeight,
+                       app.settings.autoPotValue != 0, app.shell.animationRunning != 0};
+}
+
+} // namespace qv
