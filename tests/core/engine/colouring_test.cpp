@@ -198,6 +198,7 @@ TEST(Colouring, EveryDrawingModeGivesTheIndexOfItsFormula)
          refMask(128 * std::sqrt(std::log(std::log(B1 + A1) + A1) / (A1 + N1)) + N1)},
         {18, n2, a2, b2,
          refMask(128 * std::sqrt(std::log(std::log(B2 + A2) + A2) / (A2 + N2)) + N2)},
+        {18, 1, 0.5f, 200.0f, refMask(128 * std::sqrt(std::log(std::log(200.5) + 0.5) / 1.5) + 1)},
         {18, 5, 0.5f, 1.0f, 0}, // SQR of a negative number
         {19, n1, a1, b1, refMask(std::log(std::log(2 * A1)) * 12 + M - N1)},
         {19, n2, a2, b2, refMask(std::log(std::log(2 * A2)) * 12 + M - N2)},
@@ -205,6 +206,7 @@ TEST(Colouring, EveryDrawingModeGivesTheIndexOfItsFormula)
         {20, n1, a1, b1, n1},
         {20, n2, a2, b2, kIterMax - n2},
         {20, kIterMax + 5, a2, b2, 262139}, // a count above iterMax wraps, never turns negative
+        {20, n1, 100.0f, 100.0f, kIterMax - n1}, // B = A is not B < A
         {21, n1, a1, b1, refMask(((kK1 + N1) - std::log(std::log(B1 * A1)) * kInvLn2) * kP)},
         {21, n2, a2, b2, refMask(((kK1 + N2) - std::log(std::log(B2 * A2)) * kInvLn2) * kP)},
         {21, 5, 0.5f, 0.5f, 0},
@@ -342,10 +344,11 @@ TEST(Colouring, PartialPassColoursOnlyTheGivenRows)
     buffer.allocate(2, 3);
     const std::vector<std::int32_t> raw = {5, 6, 7, 8, 9, 10};
     std::copy(raw.begin(), raw.end(), buffer.counts.begin());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
+    for (std::size_t i = 0; i < buffer.counts.size(); ++i) {
         buffer.a[i] = 1000.0f;
         buffer.b[i] = 24.0f;
     }
+    buffer.counts[raw.size()] = 7; // stored beyond the picture
     Palette palette;
     palette.entries[7] = 0x00010101;
     palette.entries[8] = 0x00010101;
@@ -363,6 +366,7 @@ TEST(Colouring, PartialPassColoursOnlyTheGivenRows)
     colourPass(buffer, settingsFor(1, kSmooth), palette, 2, 99);
     EXPECT_LT(buffer.counts[4], 0);
     EXPECT_EQ(buffer.counts[4], buffer.counts[2] * 2); // 0x020202 is twice 0x010101 here
+    EXPECT_EQ(buffer.counts[raw.size()], 7);
     const std::vector<std::int32_t> before = buffer.counts;
     colourPass(buffer, settingsFor(1, kSmooth), palette, 2, 1);
     colourPass(buffer, settingsFor(1, kSmooth), palette, -5, -1);
