@@ -250,8 +250,10 @@ std::int32_t colourPixel(const ColourConstants& c, const Palette& palette, std::
             return insideStep(c, a, b, false);
         }
         if (c.colourByPotential) {
-            const float s = a + b;
-            v = mask(((ext(c.k1) + ext(std::int64_t{n})) - ln(ln(ext(s))) * ext(c.invLn2)) *
+            // The logarithms first: an extended value live across their calls would be
+            // spilled and reloaded in 80 bits for every pixel.
+            const Ext lnLnS = ln(ln(ext(a + b)));
+            v = mask(((ext(c.k1) + ext(std::int64_t{n})) - lnLnS * ext(c.invLn2)) *
                      ext(c.potScale));
         } else {
             v = unmaskedIndex(n);
