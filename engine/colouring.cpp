@@ -2,10 +2,11 @@
 // pass over the iteration buffer and the building of the picture.
 //
 // Precision: every sum and product is formed in 80-bit extended and rounded only once, by the
-// final conversion to an integer; the logarithm, arctangent, sine, cosine and square root take
-// and return double (their argument is rounded to double first), and the per-pass constants are
-// 32-bit floats. Comparisons of A and B use the stored floats. A NaN or an out-of-range value
-// rounds to INT32_MIN, so a masked index becomes 0 and a shaded channel 255.
+// final conversion to an integer; the natural logarithm, arctangent, sine, cosine and square root
+// take and return double (their argument is rounded to double first), the shading's base-2
+// logarithm stays extended, and the per-pass constants are 32-bit floats. Comparisons of A and B
+// use the stored floats. A NaN or an out-of-range value rounds to INT32_MIN, so a masked index
+// becomes 0 and a shaded channel 255.
 #include "engine/colouring.h"
 
 #include "engine/round_half_even.h"

@@ -59,7 +59,8 @@ bool hasInsideIndex(std::int32_t drawingMode);
 std::int32_t colourPixel(const ColourConstants& constants, const Palette& palette, std::int32_t n,
                          float a, float b);
 
-/// Rewrites every pixel of the buffer from its kernel results into its coloured value.
+/// Rewrites every pixel of the buffer from its kernel results into its coloured value. The
+/// picture is not built here: the caller runs buildPicture afterwards.
 void colourPass(IterationBuffer& iterations, const ColourSettings& settings,
                 const Palette& palette);
 
