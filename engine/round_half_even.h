@@ -20,13 +20,17 @@ inline std::int32_t roundHalfEven(long double v)
     if (!(v >= kLow && v < kHigh)) {
         return std::numeric_limits<std::int32_t>::min();
     }
-    // Halves to even whatever the current rounding mode.
-    long double whole = std::floor(v);
-    const long double frac = v - whole;
-    if (frac > 0.5L || (frac == 0.5L && std::fmod(whole, 2.0L) != 0.0L)) {
-        whole += 1.0L;
-    }
-    return static_cast<std::int32_t>(whole);
+    // Halves to even whatever the current rounding mode, without floor or integer casts of
+    // long double: on x87 each of those switches the control word twice, which stalls the
+    // pipeline, and the colour pass rounds up to four times per pixel. A nearby double, truncated
+    // by SSE, gives an integer within 1 of v, so v - whole is exact and |v - whole| < 1. The steps
+    // are taken without branches since the fraction is as good as random.
+    const std::int64_t whole = static_cast<std::int64_t>(static_cast<double>(v));
+    const long double frac = v - static_cast<long double>(whole);
+    const bool odd = (whole & 1) != 0;
+    const bool up = (frac > 0.5L) | ((frac == 0.5L) & odd);
+    const bool down = (frac < -0.5L) | ((frac == -0.5L) & odd);
+    return static_cast<std::int32_t>(whole + std::int64_t{up} - std::int64_t{down});
 }
 
 inline std::int32_t roundHalfEven(double v)

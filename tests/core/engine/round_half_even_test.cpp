@@ -35,6 +35,19 @@ TEST(RoundHalfEven, OtherValuesGoToTheNearest)
     EXPECT_EQ(roundHalfEven(1e-300), 0);
 }
 
+TEST(RoundHalfEven, ExtendedBitsBeyondDoubleDecide)
+{
+    // Values whose nearest double lies on the other side of an integer or of a half.
+    EXPECT_EQ(roundHalfEven(3.0L - 0x1p-62L), 3);
+    EXPECT_EQ(roundHalfEven(-3.0L + 0x1p-62L), -3);
+    EXPECT_EQ(roundHalfEven(0x1p30L + 0.5L + 0x1p-32L), 1073741825);
+    EXPECT_EQ(roundHalfEven(0x1p30L + 0.5L - 0x1p-32L), 1073741824);
+    EXPECT_EQ(roundHalfEven(-(0x1p30L + 1.5L - 0x1p-32L)), -1073741825);
+    EXPECT_EQ(roundHalfEven(0.5L + 0x1p-64L), 1);
+    EXPECT_EQ(roundHalfEven(-0.5L - 0x1p-64L), -1);
+    EXPECT_EQ(roundHalfEven(0.5L - 0x1p-65L), 0);
+}
+
 TEST(RoundHalfEven, UnrepresentableValuesGiveInt32Min)
 {
     EXPECT_EQ(roundHalfEven(std::nan("")), kMin);

@@ -1,0 +1,324 @@
+// Pixel colouring: the formulas of the 28 drawing modes, the shading and inside steps, the colour
+// pass over the iteration buffer and the building of the picture.
+//
+// Precision: every sum and product is formed in 80-bit extended and rounded only once, by the
+// final conversion to an integer; the natural logarithm, arctangent, sine, cosine and square root
+// take and return double (their argument is rounded to double first), the shading's base-2
+// logarithm stays extended, and the per-pass constants are 32-bit floats. Comparisons of A and B
+// use the stored floats. A NaN or an out-of-range value rounds to INT32_MIN, so a masked index
+// becomes 0 and a shaded channel 255.
+#include "engine/colouring.h"
+
+#include "engine/round_half_even.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+
+namespace qv {
+namespace {
+
+using Ext = long double;
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr std::int32_t kIndexMask = 262143;
+
+Ext ext(float v)
+{
+    return static_cast<Ext>(v);
+}
+
+Ext ext(double v)
+{
+    return static_cast<Ext>(v);
+}
+
+Ext ext(std::int64_t v)
+{
+    return static_cast<Ext>(v);
+}
+
+Ext ln(Ext x)
+{
+    return ext(std::log(static_cast<double>(x)));
+}
+
+Ext atn(Ext x)
+{
+    return ext(std::atan(static_cast<double>(x)));
+}
+
+Ext sine(Ext x)
+{
+    return ext(std::sin(static_cast<double>(x)));
+}
+
+Ext cosine(Ext x)
+{
+    return ext(std::cos(static_cast<double>(x)));
+}
+
+Ext sqr(Ext x)
+{
+    return ext(std::sqrt(static_cast<double>(x)));
+}
+
+/// Round, then keep the lowest 18 bits (two's complement for negative values).
+std::int32_t mask(Ext x)
+{
+    return roundHalfEven(x) & kIndexMask;
+}
+
+/// An index that is not masked stays as it is unless it is negative: a negative value would
+/// read as a finished colour, so it is wrapped into the table like any index past its end.
+std::int32_t unmaskedIndex(std::int64_t v)
+{
+    return v >= 0 ? static_cast<std::int32_t>(std::min<std::int64_t>(v, INT32_MAX))
+                  : static_cast<std::int32_t>(v & kIndexMask);
+}
+
+/// A channel value from round(x), 255 when it is 255 or more or negative (NaN included).
+std::int32_t channel(Ext x)
+{
+    const std::int32_t c = roundHalfEven(x);
+    return (c >= 255 || c < 0) ? 255 : c;
+}
+
+std::int32_t finishedColour(std::int32_t blue, std::int32_t green, std::int32_t red)
+{
+    return -(blue + 256 * green + 65536 * red);
+}
+
+std::int32_t insideStep(const ColourConstants& c, float a, float b, bool insideIndex)
+{
+    const Ext va = ext(a);
+    const Ext vb = ext(b);
+    if (c.insideColour) {
+        const std::int32_t blue = channel((sine(5 * va) + 1) * 127);
+        const std::int32_t green = channel((sine(5 * vb) + 1) * 127);
+        const std::int32_t red = channel((sine((vb * vb + va * va) / 2) + 1) * 127);
+        return finishedColour(blue, green, red);
+    }
+    if (insideIndex) {
+        const float q = static_cast<float>(va * va + vb * vb);
+        return mask(ext(q - std::trunc(q)) * 900);
+    }
+    return 0;
+}
+
+std::int32_t shadingStep(const ColourConstants& c, const Palette& palette, std::int32_t v, float s)
+{
+    const std::uint32_t colour = palette.colourAt(std::int64_t{c.paletteOffset} + v);
+    const Ext f = ext(c.shadeSlope) * std::log2(ext(s)) + ext(c.shadeBase);
+    const std::int32_t blue = channel(ext(std::int64_t{colour & 0xFFu}) * f);
+    const std::int32_t green = channel(ext(std::int64_t{(colour >> 8) & 0xFFu}) * f);
+    const std::int32_t red = channel(ext(std::int64_t{colour >> 16}) * f);
+    return finishedColour(blue, green, red);
+}
+
+/// The index of modes 3..25. Integer parts are formed in 64 bits so that no count can overflow
+/// them; their low bits equal those of 32-bit arithmetic.
+std::int32_t modeIndex(const ColourConstants& c, std::int32_t count, float a, float b)
+{
+    const std::int64_t n = count;
+    const std::int64_t iterMax = c.iterMax;
+    const Ext vn = ext(n);
+    const Ext va = ext(a);
+    const Ext vb = ext(b);
+    const Ext twoPi = ext(kTwoPi);
+    const Ext k1 = ext(c.k1);
+    const Ext invLn2 = ext(c.invLn2);
+    const Ext p = ext(c.potScale);
+    const Ext bailout = ext(c.bailout);
+    const bool bBelowA = b < a;
+
+    switch (c.drawingMode) {
+    case 3:
+        return mask(vn + va);
+    case 4:
+        return mask(ext((n & 1023) + 400) * (atn(va) / twoPi + 0.5L));
+    case 5:
+        return mask(ext((n & 1023) + 100) * (atn(va) / twoPi + 0.5L));
+    case 6:
+        return mask(ext((n & 1023) + 100) * (atn(sine(vb) * va) / twoPi + 0.5L));
+    case 7:
+        return mask(ext((n + 100) & 1023) * (cosine(sine(va) * vb) / twoPi + 0.5L));
+    case 8:
+        return mask(ext((n + 100) & 1023) * (cosine(sine(cosine(vb) + va) + vb) / twoPi + 0.5L));
+    case 9: {
+        const std::int64_t r = roundHalfEven(std::fabs(cosine(va) * bailout) + vb + va);
+        return static_cast<std::int32_t>((r + iterMax - n) & kIndexMask);
+    }
+    case 10:
+        return mask(ext((n + 100) & 1023) * (atn(va * vb) / twoPi + 0.5L));
+    case 11: {
+        const std::int32_t v = mask(atn(2 * va) * atn(2 * vb) * ext(((iterMax - n) & 63) + 10) + 1);
+        return v == 0 ? 1 : v;
+    }
+    case 12:
+        return mask(((k1 + vn) - ln(ln(vb * va + vb + va)) * invLn2) * p);
+    case 13:
+        return mask(ext((iterMax - n) & 1023) * (atn((bailout - va) * vb * va) / twoPi + 0.75L));
+    case 14:
+        return mask((atn(sine(vb / twoPi) * va * vb) / twoPi + 0.75L) * p * 10);
+    case 15: {
+        const std::int32_t v = mask(5 * atn(vb / va) * p);
+        return v == 0 ? 1 : v;
+    }
+    case 16:
+        return mask(ext((iterMax - n + 1) & 1023) * (cosine(va - vb) / twoPi + 0.75L));
+    case 17:
+        return mask(ext((iterMax - n + 1) & 127) * (atn(vb - va) / twoPi + 0.75L));
+    case 18:
+        return mask(128 * sqr(ln(ln(vb + va) + va) / (va + vn)) + vn);
+    case 19:
+        return mask(ln(ln(2 * va)) * 12 + ext(iterMax) - vn);
+    case 20:
+        return bBelowA ? unmaskedIndex(n) : unmaskedIndex(iterMax - n);
+    case 21:
+        return mask(((k1 + vn) - ln(ln(vb * va)) * invLn2) * p);
+    case 22:
+        return bBelowA ? mask(2 * bailout + vn + vb + va) : unmaskedIndex(iterMax - n);
+    case 23:
+        return bBelowA ? mask(2 * (vb + va) + vn - vb) : unmaskedIndex(n);
+    case 24:
+        return bBelowA ? mask(ext((n + 100) & 1023) * (atn(vb) / twoPi + 0.5L)) : mask(vn + va);
+    case 25:
+        return bBelowA ? mask(((k1 + vn) - ln(ln(vb + va)) * invLn2) * p)
+                       : mask((vn - ln(ln(vb + va)) * invLn2) * p);
+    default:
+        return unmaskedIndex(n);
+    }
+}
+
+bool usesModeFormula(std::int32_t drawingMode)
+{
+    return drawingMode >= 3 && drawingMode <= 25;
+}
+
+} // namespace
+
+ColourConstants prepareColouring(const ColourSettings& settings)
+{
+    ColourConstants c;
+    c.drawingMode = settings.drawingMode;
+    c.insideColour = (settings.colourFlags & ColourSettings::kInsideColour) != 0;
+    c.smoothColour = (settings.colourFlags & ColourSettings::kSmoothColour) != 0;
+    c.colourByPotential = (settings.colourFlags & ColourSettings::kColourByPotential) != 0;
+    c.insideIndex = hasInsideIndex(settings.drawingMode);
+    c.formulaForAll =
+        settings.drawingMode == 13 || settings.drawingMode == 15 || settings.drawingMode == 17;
+    c.iterMax = settings.iterMax;
+    c.paletteOffset = settings.paletteOffset;
+    c.bailout = settings.bailout;
+    c.invLn2 = std::numbers::log2e_v<float>;
+    c.k1 = static_cast<float>(ln(ln(ln(ext(settings.bailout)))) * ext(c.invLn2));
+    c.potScale = static_cast<float>(ext(settings.potValue) * 262144);
+    const bool lateModes = settings.drawingMode >= 26;
+    c.shadeSlope = lateModes ? 0.06f : 0.1f;
+    c.shadeBase = lateModes ? 0.0f : 1.0f;
+    return c;
+}
+
+bool hasInsideIndex(std::int32_t drawingMode)
+{
+    switch (drawingMode) {
+    case 3:
+    case 5:
+    case 6:
+    case 20:
+    case 22:
+    case 23:
+    case 24:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::int32_t colourPixel(const ColourConstants& c, const Palette& palette, std::int32_t n, float a,
+                         float b)
+{
+    std::int32_t v = 0;
+    if (usesModeFormula(c.drawingMode)) {
+        if (n == 0 && !c.formulaForAll) {
+            return insideStep(c, a, b, c.insideIndex);
+        }
+        v = modeIndex(c, n, a, b);
+    } else {
+        if (n == 0) {
+            return insideStep(c, a, b, false);
+        }
+        if (c.colourByPotential) {
+            // The logarithms first: an extended value live across their calls would be
+            // spilled and reloaded in 80 bits for every pixel.
+            const Ext lnLnS = ln(ln(ext(a + b)));
+            v = mask(((ext(c.k1) + ext(std::int64_t{n})) - lnLnS * ext(c.invLn2)) *
+                     ext(c.potScale));
+        } else {
+            v = unmaskedIndex(n);
+        }
+    }
+    return c.smoothColour ? shadingStep(c, palette, v, a + b) : v;
+}
+
+void colourPass(IterationBuffer& iterations, const ColourSettings& settings, const Palette& palette)
+{
+    colourPass(iterations, settings, palette, 0, iterations.height - 1);
+}
+
+void colourPass(IterationBuffer& iterations, const ColourSettings& settings, const Palette& palette,
+                std::int32_t firstRow, std::int32_t lastRow)
+{
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, iterations.height - 1);
+    if (iterations.width <= 0 || firstRow > lastRow) {
+        return;
+    }
+    const std::size_t begin = iterations.at(0, firstRow);
+    const std::size_t end = std::min({iterations.at(0, lastRow + 1), iterations.counts.size(),
+                                      iterations.a.size(), iterations.b.size()});
+    const ColourConstants constants = prepareColouring(settings);
+    std::int32_t* counts = iterations.counts.data();
+    const float* a = iterations.a.data();
+    const float* b = iterations.b.data();
+    for (std::size_t i = begin; i < end; ++i) {
+        counts[i] = colourPixel(constants, palette, counts[i], a[i], b[i]);
+    }
+}
+
+std::uint32_t colourOfValue(std::int32_t v, const Palette& palette, std::int32_t paletteOffset)
+{
+    if (v >= 0) {
+        return palette.colourAt(std::int64_t{paletteOffset} + v);
+    }
+    // Negated in unsigned arithmetic: a value from a damaged file may be INT32_MIN.
+    return (0u - static_cast<std::uint32_t>(v)) & 0x00FFFFFFu;
+}
+
+void applyEntryZeroRule(Palette& palette, std::int32_t drawingMode)
+{
+    if (!hasInsideIndex(drawingMode)) {
+        palette.entries[0] = 0u;
+    }
+}
+
+void buildPicture(PictureBuffer& picture, const IterationBuffer& iterations, Palette& palette,
+                  std::int32_t drawingMode, std::int32_t paletteOffset)
+{
+    applyEntryZeroRule(palette, drawingMode);
+    picture.width = std::max(iterations.width, 0);
+    picture.height = std::max(iterations.height, 0);
+    const std::size_t size =
+        static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
+    picture.pixels.resize(size);
+    const std::size_t filled = std::min(size, iterations.counts.size());
+    for (std::size_t i = 0; i < filled; ++i) {
+        picture.pixels[i] = colourOfValue(iterations.counts[i], palette, paletteOffset);
+    }
+    std::fill(picture.pixels.begin() + static_cast<std::ptrdiff_t>(filled), picture.pixels.end(),
+              0u);
+}
+
+} // namespace qv
