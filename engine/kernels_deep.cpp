@@ -20,12 +20,12 @@
 namespace qv {
 namespace {
 
-// GMP keeps a float's exponent (in limbs) in a plain long and lets it wrap silently; an add
-// whose operands' exponents differ by more than a long holds then indexes outside its limbs.
-// Orbits reach that in a few dozen steps when they shrink doubly exponentially (Julia c = 0,
-// c = -1 exactly) or grow without the escape test ever holding (kind 5 on the real axis). The
-// kernels keep every z part within 2^(64 * 2^32) either way, far beyond any meaningful value:
-// a part below the bound becomes zero, an orbit above it has gone off to infinity.
+// GMP keeps a float's exponent (in limbs) in a plain long and lets it wrap silently, which turns
+// a tiny value into a huge one. Orbits get there within a hundred steps when they shrink doubly
+// exponentially (points of the Julia sets of c = 0 or c = -1 that are drawn to the
+// superattracting cycle) or grow without the escape test ever holding (kind 5 on the real axis,
+// where zi stays 0). The kernels keep every z part within 2^(64 * 2^32), far beyond any
+// meaningful value: a part below that becomes zero, an orbit above it has gone to infinity.
 constexpr mp_exp_t kExponentLimit = mp_exp_t{1} << 32;
 
 bool outsideExponentRange(mpf_srcptr v)
