@@ -5,28 +5,52 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace qv {
 namespace {
-
-// The HLS scale runs 0..254, the RGB scale 0..255. The conversion works in extended precision,
-// like the rest of the program's floating arithmetic, and rounds every intermediate into 16
-// bits. Thirds, sixths and twelfths of 254 are inexact, so some exact halves of the formulas
-// land a hair off 0.5: the rounding follows the computed value, as it always has.
-constexpr long double kHls = 254.0L;
-constexpr long double kRgb = 255.0L;
 
 constexpr std::uint32_t kSmoothColourFlag = 1u << 1;
 constexpr std::uint32_t kColourByPotentialFlag = 1u << 2;
 
 constexpr std::int64_t kGenerated = Palette::kWrap; // entries one generation writes
 
-std::uint16_t roundTo16(long double x)
+// The HLS conversion's formulas divide by 254 and its thirds, sixths and twelfths. Each value
+// is a fraction with denominator 3 or 254, so it is computed exactly in integers and rounded
+// exactly, halves to even: binary floating point would turn the true halves of the formulas
+// (such as 176.5) into values a hair off 0.5 and round about 2% of all colours one level
+// off, differently in float, double and extended. Every numerator below is positive.
+//
+/// numerator / 254 rounded to the nearest integer, halves to even, kept in 16 bits like the
+/// conversion's words.
+inline std::uint16_t roundBy254(std::uint32_t numerator)
 {
-    // Negative values wrap modulo 65536, as they did in the 16-bit words of the conversion.
-    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(roundHalfEven(x)));
+    const std::uint32_t quotient = numerator / 254;
+    const std::uint32_t remainder = numerator - 254 * quotient;
+    const std::uint32_t up = static_cast<std::uint32_t>(remainder > 127) |
+                             (static_cast<std::uint32_t>(remainder == 127) & quotient);
+    return static_cast<std::uint16_t>((quotient + up) & 0xFFFFu);
+}
+
+inline std::uint16_t hueLevel(std::uint16_t p, std::uint16_t q, std::uint16_t h)
+{
+    if (h > 254) {
+        h = static_cast<std::uint16_t>(h - 254);
+    }
+    // The ramp's factor is chosen and the result picked without branches, which the varying
+    // hues would mispredict. The arithmetic is modulo 2^32: where a ramp applies its numerator
+    // is positive and below 2^25 (p's factor 254 - 6h, resp. 254 - 2 (508 - 3h), is not
+    // negative), so q - p may wrap on the way; elsewhere the result is discarded.
+    const std::uint32_t hh = h;
+    const bool rises = 6 * hh < 254; // h < M/6: p + ((q - p) h + M/12) / (M/6)
+    // otherwise, for M/2 <= h < 2M/3: p + ((q - p) (2M/3 - h) + M/12) / (M/6)
+    const std::uint32_t factor = rises ? 6u * hh : 2u * (508u - 3u * hh);
+    const std::uint16_t ramp =
+        roundBy254(254u * p + 127u + (static_cast<std::uint32_t>(q) - p) * factor);
+    return rises ? ramp : 2 * hh < 254 ? q : 3 * hh < 508 ? ramp : p;
 }
 
 std::int32_t clampChannel(std::int32_t c)
@@ -100,59 +124,48 @@ void drawRandomParameters(PaletteState& state, PaletteRandom& random)
 
 std::uint16_t hueToRgb(std::uint16_t p, std::uint16_t q, std::uint16_t h)
 {
-    if (h > 254) {
-        h = static_cast<std::uint16_t>(h - 254);
-    }
-    const long double hue = h;
-    const long double pd = p;
-    const long double qd = q;
-    if (hue < kHls / 6.0L) {
-        return roundTo16(pd + ((qd - pd) * hue + kHls / 12.0L) / (kHls / 6.0L));
-    }
-    if (hue < kHls / 2.0L) {
-        return q;
-    }
-    if (hue < 2.0L * kHls / 3.0L) {
-        return roundTo16(pd +
-                         ((qd - pd) * (2.0L * kHls / 3.0L - hue) + kHls / 12.0L) / (kHls / 6.0L));
-    }
-    return p;
+    return hueLevel(p, q, h);
 }
 
 RgbChannels hlsToRgb(std::uint32_t packed)
 {
-    const auto hue = static_cast<long double>(packed & 0xFFu);
-    const auto saturation = static_cast<long double>((packed >> 8) & 0xFFu);
-    const auto luminance = static_cast<long double>((packed >> 16) & 0xFFu);
+    const std::uint32_t hue = packed & 0xFFu;
+    const std::uint32_t saturation = (packed >> 8) & 0xFFu;
+    const std::uint32_t luminance = (packed >> 16) & 0xFFu;
     const auto limit = [](std::uint16_t c) {
         return static_cast<std::int32_t>(std::min<std::uint16_t>(c, 255));
     };
 
-    if (saturation == 0.0L) {
-        const std::int32_t grey = limit(roundTo16(luminance * kRgb / kHls));
+    if (saturation == 0) { // Lm R / M
+        const std::int32_t grey = limit(roundBy254(luminance * 255));
         return {grey, grey, grey};
     }
+    // Lm <= M/2: (Lm (M + S) + M/2) / M; otherwise Lm + S - (Lm S + M/2) / M.
     const std::uint16_t m2 =
-        luminance <= kHls / 2.0L
-            ? roundTo16((luminance * (kHls + saturation) + kHls / 2.0L) / kHls)
-            : roundTo16(luminance + saturation - (luminance * saturation + kHls / 2.0L) / kHls);
-    const auto m1 = static_cast<std::uint16_t>(2u * ((packed >> 16) & 0xFFu) - m2);
-    const auto scale = [](std::uint16_t c) {
-        return roundTo16((static_cast<long double>(c) * kRgb + kHls / 2.0L) / kHls);
+        luminance <= 127
+            ? roundBy254(luminance * (254 + saturation) + 127)
+            : roundBy254(254 * (luminance + saturation) - luminance * saturation - 127);
+    const auto m1 = static_cast<std::uint16_t>(2 * luminance - m2);
+    const auto scale = [&](std::uint32_t h) { // (hueToRgb(...) R + M/2) / M
+        return limit(roundBy254(
+            std::uint32_t{hueLevel(m1, m2, static_cast<std::uint16_t>(h & 0xFFFFu))} * 255 + 127));
     };
-    return {limit(scale(hueToRgb(m1, m2, roundTo16(hue + kHls / 3.0L)))),
-            limit(scale(hueToRgb(m1, m2, roundTo16(hue)))),
-            limit(scale(hueToRgb(m1, m2, roundTo16(hue - kHls / 3.0L))))};
+    // H + M/3 = H + 84 + 2/3 and H - M/3 = (H - 85) + 1/3 round to H + 85 and H - 85, never a
+    // half; below 85 the second wraps in 16 bits.
+    return {scale(hue + 85), scale(hue), scale(hue - 85)};
 }
 
 void fillPalette(Palette& palette, const PaletteParameters& parameters,
                  const PaletteOptions& options, std::int64_t first)
 {
+    assert(first == 0 || first == 1);
     std::array<Channel, 3> channels{};
     for (std::size_t i = 0; i < 3; ++i) {
         channels[i] = Channel{parameters.start[i], parameters.step[i], parameters.stop[i]};
     }
     std::uint32_t* out = palette.entries.data() + first;
+    std::uint32_t lastHls = 0xFFFFFFFFu; // no packed colour has a top byte
+    RgbChannels lastRgb;
     for (std::int64_t n = 0; n < kGenerated; ++n) {
         std::int32_t c1 = channels[0].advance();
         std::int32_t c2 = channels[1].advance();
@@ -163,10 +176,15 @@ void fillPalette(Palette& palette, const PaletteParameters& parameters,
             c3 = 255 & ~c3;
         }
         if (options.hsl) {
-            const RgbChannels rgb = hlsToRgb(packClamped(c1, c2, c3));
-            c1 = rgb.red;
-            c2 = rgb.green;
-            c3 = rgb.blue;
+            // Small steps repeat the same channel values for several entries in a row.
+            const std::uint32_t packed = packClamped(c1, c2, c3);
+            if (packed != lastHls) {
+                lastHls = packed;
+                lastRgb = hlsToRgb(packed);
+            }
+            c1 = lastRgb.red;
+            c2 = lastRgb.green;
+            c3 = lastRgb.blue;
         }
         if (options.reverse) {
             const std::uint32_t q = packClamped(c1, c2, c3) ^ 0xFFFFFFu;

@@ -189,6 +189,10 @@ TEST(HlsToRgb, HueArgumentsWrapIn16Bits)
     EXPECT_EQ(hueToRgb(10, 254, 20), 126);   // 10 + (244 * 20 + 21.17) / 42.33 = 125.78
     EXPECT_EQ(hueToRgb(10, 254, 150), 122);  // 10 + (244 * 19.33 + 21.17) / 42.33 = 121.93
     EXPECT_EQ(hueToRgb(65535, 0, 41), 2065); // a wrapped level: 65535 - 63470.4
+    // Exact halves of the formulas go to the even neighbour.
+    EXPECT_EQ(hueToRgb(0, 254, 140), 176); // (254 * 88/3 + 127/6) / (127/3) = 176.5
+    EXPECT_EQ(hueToRgb(0, 127, 1), 4);     // (127 + 127/6) / (127/3) = 3.5
+    EXPECT_EQ(hueToRgb(1, 128, 1), 4);     // 1 + 3.5 = 4.5
 }
 
 TEST(PaletteGenerator, HslWithSaturationZeroGivesGreysOfChannelOne)
