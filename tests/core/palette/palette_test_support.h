@@ -77,14 +77,15 @@ inline PaletteParameters makeParameters(std::array<float, 3> start, std::array<f
 /// the definition: each channel value moves by its step (down until it first turns), turns
 /// down above its stop and up below one step, is rounded (halves to even), complemented in
 /// 8 bits by Inverse, clamped to 0..255; Reverse swaps red and blue and complements all three.
+/// `count` gives the first entries only.
 inline std::vector<std::uint32_t> referenceEntries(const PaletteParameters& p, bool inverse,
-                                                   bool reverse)
+                                                   bool reverse, int count = 262144)
 {
     std::array<float, 3> value = p.start;
     std::array<int, 3> direction{0, 0, 0};
     std::vector<std::uint32_t> out;
-    out.reserve(262144);
-    for (int n = 0; n < 262144; ++n) {
+    out.reserve(static_cast<std::size_t>(count));
+    for (int n = 0; n < count; ++n) {
         std::array<int, 3> c{};
         for (std::size_t k = 0; k < 3; ++k) {
             value[k] = direction[k] == 1 ? value[k] + p.step[k] : value[k] - p.step[k];
