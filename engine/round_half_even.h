@@ -33,14 +33,28 @@ inline std::int32_t roundHalfEven(long double v)
     return static_cast<std::int32_t>(whole + std::int64_t{up} - std::int64_t{down});
 }
 
+/// The same results as the extended overload, without the x87 unit: its conversions switch
+/// the control word and stall, which made loops of roundings (palette, colouring) several
+/// times slower. Truncation ignores the rounding mode and v - floor(v) is exact in double.
 inline std::int32_t roundHalfEven(double v)
 {
-    return roundHalfEven(static_cast<long double>(v));
+    if (!(v >= -2147483648.5 && v < 2147483647.5)) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    auto whole = static_cast<std::int64_t>(v); // toward zero
+    if (static_cast<double>(whole) > v) {
+        --whole; // now floor(v)
+    }
+    const double frac = v - static_cast<double>(whole);
+    if (frac > 0.5 || (frac == 0.5 && (whole & 1) != 0)) {
+        ++whole;
+    }
+    return static_cast<std::int32_t>(whole);
 }
 
 inline std::int32_t roundHalfEven(float v)
 {
-    return roundHalfEven(static_cast<long double>(v));
+    return roundHalfEven(static_cast<double>(v));
 }
 
 } // namespace qv

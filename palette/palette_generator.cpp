@@ -1,0 +1,250 @@
+// The palette generator.
+#include "palette/palette_generator.h"
+
+#include "engine/round_half_even.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace qv {
+namespace {
+
+constexpr std::uint32_t kSmoothColourFlag = 1u << 1;
+constexpr std::uint32_t kColourByPotentialFlag = 1u << 2;
+
+constexpr std::int64_t kGenerated = Palette::kWrap; // entries one generation writes
+
+// The HLS conversion's formulas divide by 254 and its thirds, sixths and twelfths. Each value
+// is a fraction with denominator 3 or 254, so it is computed exactly in integers and rounded
+// exactly, halves to even: binary floating point would turn the true halves of the formulas
+// (such as 176.5) into values a hair off 0.5 and round about 2% of all colours one level
+// off, differently in float, double and extended. Every numerator below is positive.
+//
+/// numerator / 254 rounded to the nearest integer, halves to even, kept in 16 bits like the
+/// conversion's words.
+inline std::uint16_t roundBy254(std::uint32_t numerator)
+{
+    const std::uint32_t quotient = numerator / 254;
+    const std::uint32_t remainder = numerator - 254 * quotient;
+    const std::uint32_t up = static_cast<std::uint32_t>(remainder > 127) |
+                             (static_cast<std::uint32_t>(remainder == 127) & quotient);
+    return static_cast<std::uint16_t>((quotient + up) & 0xFFFFu);
+}
+
+inline std::uint16_t hueLevel(std::uint16_t p, std::uint16_t q, std::uint16_t h)
+{
+    if (h > 254) {
+        h = static_cast<std::uint16_t>(h - 254);
+    }
+    // The ramp's factor is chosen and the result picked without branches, which the varying
+    // hues would mispredict. The arithmetic is modulo 2^32: where a ramp applies its numerator
+    // is positive and below 2^25 (p's factor 254 - 6h, resp. 254 - 2 (508 - 3h), is not
+    // negative), so q - p may wrap on the way; elsewhere the result is discarded.
+    const std::uint32_t hh = h;
+    const bool rises = 6 * hh < 254; // h < M/6: p + ((q - p) h + M/12) / (M/6)
+    // otherwise, for M/2 <= h < 2M/3: p + ((q - p) (2M/3 - h) + M/12) / (M/6)
+    const std::uint32_t factor = rises ? 6u * hh : 2u * (508u - 3u * hh);
+    const std::uint16_t ramp =
+        roundBy254(254u * p + 127u + (static_cast<std::uint32_t>(q) - p) * factor);
+    return rises ? ramp : 2 * hh < 254 ? q : 3 * hh < 508 ? ramp : p;
+}
+
+std::int32_t clampChannel(std::int32_t c)
+{
+    return std::clamp(c, 0, 255);
+}
+
+std::uint32_t packClamped(std::int32_t c1, std::int32_t c2, std::int32_t c3)
+{
+    return (static_cast<std::uint32_t>(clampChannel(c1)) << 16) |
+           (static_cast<std::uint32_t>(clampChannel(c2)) << 8) |
+           static_cast<std::uint32_t>(clampChannel(c3));
+}
+
+/// One channel of the generator: it moves by its step and bounces between about 0 and its stop.
+struct Channel
+{
+    float value;
+    float step;
+    float stop;
+    int direction = 0; // 0 before the first turn: the first move is downwards
+
+    std::int32_t advance()
+    {
+        if (direction == 1) {
+            value += step;
+        } else {
+            value -= step;
+        }
+        if (stop < value) {
+            direction = -1;
+        }
+        if (step > value) {
+            direction = 1;
+        }
+        return roundHalfEven(value);
+    }
+};
+
+void mirrorLowerHalf(Palette& palette, std::uint32_t mask)
+{
+    // The loop reads entries it has already rewritten: that is what makes it a mirror.
+    auto& e = palette.entries;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kGenerated); ++i) {
+        e[i] = e[static_cast<std::size_t>(kGenerated) - 1 - i] ^ mask;
+    }
+}
+
+void drawRandomParameters(PaletteState& state, PaletteRandom& random)
+{
+    random.reseed();
+    const double limit = state.options.hsl ? 254.0 : 255.0;
+    std::array<float, 6> ends{};
+    for (float& end : ends) {
+        end = static_cast<float>(roundHalfEven(limit * random.nextUnit()));
+    }
+    // A bound that is not a number would make every step infinite or NaN; treat it as 1, the
+    // value the dialog puts in place of an unusable 0.
+    const float bound = std::isfinite(state.maxColourStep) ? state.maxColourStep : 1.0f;
+    PaletteParameters& p = state.parameters;
+    for (std::size_t i = 0; i < 3; ++i) {
+        p.start[i] = std::min(ends[i], ends[i + 3]);
+        p.stop[i] = std::max(ends[i], ends[i + 3]);
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        p.step[i] = static_cast<float>(static_cast<double>(bound) * random.nextUnit());
+    }
+}
+
+} // namespace
+
+std::uint16_t hueToRgb(std::uint16_t p, std::uint16_t q, std::uint16_t h)
+{
+    return hueLevel(p, q, h);
+}
+
+RgbChannels hlsToRgb(std::uint32_t packed)
+{
+    const std::uint32_t hue = packed & 0xFFu;
+    const std::uint32_t saturation = (packed >> 8) & 0xFFu;
+    const std::uint32_t luminance = (packed >> 16) & 0xFFu;
+    const auto limit = [](std::uint16_t c) {
+        return static_cast<std::int32_t>(std::min<std::uint16_t>(c, 255));
+    };
+
+    if (saturation == 0) { // Lm R / M
+        const std::int32_t grey = limit(roundBy254(luminance * 255));
+        return {grey, grey, grey};
+    }
+    // Lm <= M/2: (Lm (M + S) + M/2) / M; otherwise Lm + S - (Lm S + M/2) / M.
+    const std::uint16_t m2 =
+        luminance <= 127
+            ? roundBy254(luminance * (254 + saturation) + 127)
+            : roundBy254(254 * (luminance + saturation) - luminance * saturation - 127);
+    const auto m1 = static_cast<std::uint16_t>(2 * luminance - m2);
+    const auto scale = [&](std::uint32_t h) { // (hueToRgb(...) R + M/2) / M
+        return limit(roundBy254(
+            std::uint32_t{hueLevel(m1, m2, static_cast<std::uint16_t>(h & 0xFFFFu))} * 255 + 127));
+    };
+    // H + M/3 = H + 84 + 2/3 and H - M/3 = (H - 85) + 1/3 round to H + 85 and H - 85, never a
+    // half; below 85 the second wraps in 16 bits.
+    return {scale(hue + 85), scale(hue), scale(hue - 85)};
+}
+
+void fillPalette(Palette& palette, const PaletteParameters& parameters,
+                 const PaletteOptions& options, std::int64_t first)
+{
+    assert(first == 0 || first == 1);
+    std::array<Channel, 3> channels{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        channels[i] = Channel{parameters.start[i], parameters.step[i], parameters.stop[i]};
+    }
+    std::uint32_t* out = palette.entries.data() + first;
+    std::uint32_t lastHls = 0xFFFFFFFFu; // no packed colour has a top byte
+    RgbChannels lastRgb;
+    for (std::int64_t n = 0; n < kGenerated; ++n) {
+        std::int32_t c1 = channels[0].advance();
+        std::int32_t c2 = channels[1].advance();
+        std::int32_t c3 = channels[2].advance();
+        if (options.inverse) {
+            c1 = 255 & ~c1;
+            c2 = 255 & ~c2;
+            c3 = 255 & ~c3;
+        }
+        if (options.hsl) {
+            // Small steps repeat the same channel values for several entries in a row.
+            const std::uint32_t packed = packClamped(c1, c2, c3);
+            if (packed != lastHls) {
+                lastHls = packed;
+                lastRgb = hlsToRgb(packed);
+            }
+            c1 = lastRgb.red;
+            c2 = lastRgb.green;
+            c3 = lastRgb.blue;
+        }
+        if (options.reverse) {
+            const std::uint32_t q = packClamped(c1, c2, c3) ^ 0xFFFFFFu;
+            c1 = static_cast<std::int32_t>(q & 0xFFu);
+            c2 = static_cast<std::int32_t>((q >> 8) & 0xFFu);
+            c3 = static_cast<std::int32_t>((q >> 16) & 0xFFu);
+        }
+        out[n] = packClamped(c1, c2, c3);
+    }
+    if (options.exp2) {
+        applyExp2(palette);
+    }
+    if (options.exp3) {
+        applyExp3(palette);
+    }
+}
+
+void applyExp2(Palette& palette)
+{
+    mirrorLowerHalf(palette, 0u);
+}
+
+void applyExp3(Palette& palette)
+{
+    mirrorLowerHalf(palette, 0xFFFFFFu);
+}
+
+void generatePalette(PaletteContext& context, PaletteMode mode)
+{
+    std::int64_t first = 0;
+    if (mode == PaletteMode::random) {
+        context.state.randomPaletteFlag = true;
+        context.palette.entries[0] = 0u;
+        first = 1;
+        drawRandomParameters(context.state, context.random);
+    }
+    fillPalette(context.palette, context.state.parameters, context.state.options, first);
+    context.host.clearPictureFromImage();
+}
+
+void resetPaletteDefaults(PaletteContext& context)
+{
+    PaletteParameters& p = context.state.parameters;
+    const bool smooth = (context.colourFlags & kSmoothColourFlag) != 0;
+    if ((context.colourFlags & kColourByPotentialFlag) == 0) {
+        p.step = {5.0f, 3.0f, 4.0f};
+        if (!smooth) {
+            p.start = {218.0f, 64.0f, 74.0f};
+            p.stop = {255.0f, 169.0f, 194.0f};
+        }
+    } else {
+        p.step = {1.0f, 1.0f, 1.0f};
+        if (!smooth) {
+            p.start = {12.0f, 164.0f, 127.0f};
+            p.stop = {245.0f, 172.0f, 200.0f};
+        }
+    }
+    context.state.randomPaletteFlag = false;
+    generatePalette(context, PaletteMode::fromParameters);
+    context.host.reopenPaletteDialog();
+}
+
+} // namespace qv
