@@ -3,8 +3,10 @@
 #pragma once
 
 #include "engine/iteration_buffer.h"
+#include "engine/picture_buffer.h"
 #include "engine/view_state.h"
 #include "palette/palette.h"
+#include "palette/palette_state.h"
 
 #include <cstdint>
 #include <string>
@@ -31,7 +33,7 @@ struct RenderSettings
     std::int32_t pictureFormatIndex = 0; ///< 0 JPG, 1 BMP, 2 TIF, 3 PNG
     std::string pictureFormatCode = "JPG";
     std::int32_t textureIndex = 0;
-    float maxColourStep = 1.9f;
+    // "Max color step" is kept with the other palette settings (PaletteState::maxColourStep).
 };
 
 /// The flags through which the windows, the renderer and the dialogs coordinate. The window
@@ -47,6 +49,8 @@ struct ShellState
     std::int32_t mandelbrotShown = 0;
     std::int32_t juliaShown = 0;
     std::string currentFileName;
+    /// The parameter file last loaded or saved; empty when the picture belongs to no file.
+    std::string lastFilePath;
     std::int32_t finderActive = 0;
     std::int32_t animationRunning = 0;
     std::int32_t rendering = 0;
@@ -59,6 +63,8 @@ struct AppState
     ShellState shell;
     IterationBuffer iterations;
     Palette palette;
+    PaletteState paletteState;
+    PictureBuffer picture;
 };
 
 /// What the view conversions read from the settings and the shell.

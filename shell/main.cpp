@@ -82,6 +82,25 @@ private:
     std::string m_title;
 };
 
+// Without windows there is no dialog to reopen and no picture to show: the palette's requests
+// only touch the program's flags.
+class ConsolePaletteHost : public qv::PaletteHost
+{
+public:
+    explicit ConsolePaletteHost(qv::AppState& app) : m_app(app) {}
+
+    void clearPictureFromImage() override { m_app.shell.pictureFromImage = 0; }
+
+    void reopenPaletteDialog() override {}
+
+    void redisplayPicture() override {}
+
+    void requestRender() override { m_app.shell.pictureValid = 0; }
+
+private:
+    qv::AppState& m_app;
+};
+
 std::string argumentText(int argc, char** argv)
 {
     std::string text;
@@ -105,11 +124,13 @@ int main(int argc, char** argv)
     environment.reportedProcessors = std::thread::hardware_concurrency();
     environment.argumentText = argumentText(argc, argv);
 
+    qv::AppState app;
     ConsolePrompts prompts;
     ConsoleObserver observer;
-    qv::AppState app;
-    const std::string parameterFile =
-        qv::startUpWithoutWindows(app, environment, prompts, observer);
+    ConsolePaletteHost paletteHost(app);
+    qv::ClockSeededRandom random;
+    qv::ShellServices services{prompts, observer, paletteHost, random};
+    const std::string parameterFile = qv::startUpWithoutWindows(app, environment, services);
 
     const qv::ViewState& view = app.view;
     const qv::MandelbrotNumbers& m = view.mandelbrot;

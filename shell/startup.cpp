@@ -82,9 +82,10 @@ std::string commandLineArgument(std::string_view argumentText)
 }
 
 std::string startUpWithoutWindows(AppState& app, const StartupEnvironment& environment,
-                                  Prompts& prompts, ShellObserver& observer)
+                                  ShellServices& services)
 {
-    const std::int32_t processors = processorCountFrom(environment.reportedProcessors, prompts);
+    const std::int32_t processors =
+        processorCountFrom(environment.reportedProcessors, services.prompts);
     const StartValues start =
         startValues(environment.screenWidth, environment.screenHeight, processors);
 
@@ -98,11 +99,14 @@ std::string startUpWithoutWindows(AppState& app, const StartupEnvironment& envir
     app.view.bailout = start.view.bailout;
     app.view.potValue = start.view.potValue;
     app.view.deepZoom = start.view.deepZoom;
+    app.paletteState = PaletteState{};
+    PaletteContext palette = paletteContext(app, services);
+    resetPaletteDefaults(palette);
 
     clearDeep(app.view);
     setPrecision(app.view, start.view.precisionBits);
 
-    resetCoordinates(app, observer);
+    resetCoordinates(app, services.observer);
 
     const std::string path = commandLineArgument(environment.argumentText);
     std::error_code error;

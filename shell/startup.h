@@ -5,6 +5,7 @@
 #include "shell/app_state.h"
 #include "shell/prompts.h"
 #include "shell/shell_observer.h"
+#include "shell/shell_services.h"
 
 #include <cstdint>
 #include <string>
@@ -73,10 +74,11 @@ struct StartupEnvironment
 };
 
 /// The start-up steps that need no window, in order: picture size, processor count, buffers
-/// and palette table, start values, GMP numbers at 96 bits, resetCoordinates. Returns the
+/// and palette table, start values with the default palette for the colour flags, GMP numbers
+/// at 96 bits, resetCoordinates. Returns the
 /// parameter file named on the command line when that file exists (empty otherwise); loading
 /// it, which also makes it currentFileName, is the parameter-file loader's work.
 std::string startUpWithoutWindows(AppState& app, const StartupEnvironment& environment,
-                                  Prompts& prompts, ShellObserver& observer);
+                                  ShellServices& services);
 
 } // namespace qv

@@ -3,7 +3,9 @@
 #include "shell/startup.h"
 #include "tests/support/recording_observer.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/test_shell.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@ namespace {
 
 using test::RecordingObserver;
 using test::ScriptedPrompts;
+using test::TestShell;
 
 TEST(StartUp, StartValuesAreThoseOfTheTables)
 {
@@ -38,7 +41,6 @@ TEST(StartUp, StartValuesAreThoseOfTheTables)
     EXPECT_EQ(s.pictureFormatIndex, 0);
     EXPECT_EQ(s.pictureFormatCode, "JPG");
     EXPECT_EQ(s.textureIndex, 0);
-    EXPECT_EQ(s.maxColourStep, 1.9f);
 
     const ShellState& h = start.shell;
     EXPECT_EQ(h.screenWidth, 1280);
@@ -114,13 +116,13 @@ TEST(StartUp, ProcessorCountIsAskedForOnlyWhenNoneIsReported)
 TEST(StartUp, WindowFreeStepsGiveTheDefaultViewAndBuffers)
 {
     AppState app;
-    ScriptedPrompts prompts;
-    RecordingObserver observer;
+    TestShell shell;
+    RecordingObserver& observer = shell.observer;
     StartupEnvironment environment;
     environment.screenWidth = 1024;
     environment.screenHeight = 768;
     environment.reportedProcessors = 2;
-    EXPECT_EQ(startUpWithoutWindows(app, environment, prompts, observer), "");
+    EXPECT_EQ(startUpWithoutWindows(app, environment, shell.services), "");
 
     EXPECT_EQ(app.settings.pictureWidth, 512);
     EXPECT_EQ(app.settings.pictureHeight, 384);
@@ -131,6 +133,10 @@ TEST(StartUp, WindowFreeStepsGiveTheDefaultViewAndBuffers)
     EXPECT_EQ(app.iterations.a.size(), 514u * 386u);
     EXPECT_EQ(app.iterations.b.size(), 514u * 386u);
     EXPECT_EQ(app.palette.entries.size(), 262145u);
+    // The default palette for "Color by potential" is generated, not left black.
+    EXPECT_EQ(app.paletteState.parameters.start, (std::array<float, 3>{12.0f, 164.0f, 127.0f}));
+    EXPECT_NE(app.palette.entries[1], 0u);
+    EXPECT_EQ(shell.paletteHost.count("clearPictureFromImage"), 1);
 
     const ViewState& view = app.view;
     EXPECT_EQ(view.modeWord, 5u);
@@ -167,18 +173,16 @@ TEST(StartUp, CommandLineFileIsHandedOnWithoutQuotesWhenItExists)
     for (const std::string& argument :
          {"\"" + file.string() + "\"", file.string(), file.string() + "\"\""}) {
         AppState app;
-        ScriptedPrompts prompts;
-        RecordingObserver observer;
+        TestShell shell;
         StartupEnvironment environment{1280, 1024, 1, argument};
-        EXPECT_EQ(startUpWithoutWindows(app, environment, prompts, observer), file.string());
+        EXPECT_EQ(startUpWithoutWindows(app, environment, shell.services), file.string());
     }
     for (const std::string& argument :
          {(folder / "missing.fra").string(), folder.string(), std::string()}) {
         AppState app;
-        ScriptedPrompts prompts;
-        RecordingObserver observer;
+        TestShell shell;
         StartupEnvironment environment{1280, 1024, 1, argument};
-        EXPECT_EQ(startUpWithoutWindows(app, environment, prompts, observer), "") << argument;
+        EXPECT_EQ(startUpWithoutWindows(app, environment, shell.services), "") << argument;
     }
     std::filesystem::remove_all(folder);
 }
@@ -186,9 +190,9 @@ TEST(StartUp, CommandLineFileIsHandedOnWithoutQuotesWhenItExists)
 TEST(ResetCoordinates, ReturnsToTheDefaultWindowAndLeavesConstantBailoutAndMode)
 {
     AppState app;
-    ScriptedPrompts prompts;
-    RecordingObserver observer;
-    startUpWithoutWindows(app, StartupEnvironment{1280, 1024, 2, ""}, prompts, observer);
+    TestShell shell;
+    RecordingObserver& observer = shell.observer;
+    startUpWithoutWindows(app, StartupEnvironment{1280, 1024, 2, ""}, shell.services);
 
     // A deep view with every setting that reset touches changed.
     ViewState& view = app.view;
@@ -249,9 +253,9 @@ TEST(ResetCoordinates, ReturnsToTheDefaultWindowAndLeavesConstantBailoutAndMode)
 TEST(ResetCoordinates, ResetsTheJuliaWindowInAJuliaView)
 {
     AppState app;
-    ScriptedPrompts prompts;
-    RecordingObserver observer;
-    startUpWithoutWindows(app, StartupEnvironment{1280, 1024, 2, ""}, prompts, observer);
+    TestShell shell;
+    RecordingObserver& observer = shell.observer;
+    startUpWithoutWindows(app, StartupEnvironment{1280, 1024, 2, ""}, shell.services);
     app.view.modeWord = (app.view.modeWord & ~1u) | 2u;
     resetCoordinates(app, observer);
     EXPECT_EQ(app.view.julia.xmin.ext, -1.8L);
