@@ -66,7 +66,7 @@ struct alignas(16) FastLanes
 {
     long double zr[kLanes] = {};
     long double zi[kLanes] = {};
-    long double zsr[kLanes] = {}; ///< start of the last fast block
+    long double zsr[kLanes] = {}; ///< block start, saved every fourth block (see below)
     long double zsi[kLanes] = {};
     long double cr[kLanes] = {};
     long double ci = 0.0L;    ///< one ci for all orbits: they lie in one row, or share juliaC
@@ -74,10 +74,11 @@ struct alignas(16) FastLanes
     double crLo[kLanes] = {};
     double ciHi = 0.0;
     double ciLo = 0.0;
-    double t[kLanes] = {};           ///< kinds 3 to 5: |z|^2 of the third iterate
-    std::uint32_t q[kLanes] = {};    ///< kinds 1 and 2: float bits of |z|^2 of the third iterate
-    std::int32_t count[kLanes] = {}; ///< r (kinds 1, 2) or k (kinds 3 to 5)
-    std::int32_t kLimit = 0;         ///< kinds 3 to 5: iterMax - 3
+    double t[kLanes] = {};            ///< kinds 3 to 5: |z|^2 of the third iterate
+    std::uint32_t q[kLanes] = {};     ///< kinds 1 and 2: float bits of |z|^2 of the third iterate
+    std::int32_t count[kLanes] = {};  ///< r (kinds 1, 2) or k (kinds 3 to 5)
+    std::int32_t kLimit = 0;          ///< kinds 3 to 5: iterMax - 3
+    std::int32_t blocksAfterSave = 0; ///< blocks run after zs was last saved
 };
 
 static_assert(sizeof(long double) == 16);
@@ -87,7 +88,7 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
                   offsetof(FastLanes, crLo) == 280 && offsetof(FastLanes, ciHi) == 304 &&
                   offsetof(FastLanes, ciLo) == 312 && offsetof(FastLanes, t) == 320 &&
                   offsetof(FastLanes, q) == 344 && offsetof(FastLanes, count) == 356 &&
-                  offsetof(FastLanes, kLimit) == 368,
+                  offsetof(FastLanes, kLimit) == 368 && offsetof(FastLanes, blocksAfterSave) == 372,
               "the x87 code addresses these fields by offset");
 
 // The fast pass in x87 code. Register stack between steps, top first: ci, zr0, zi0, zr1, zi1,
@@ -95,206 +96,230 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
 // the exact pass: zr' = (zr*zr - zi*zi) + cr, zi' = (zr*zi + zr*zi) + ci; the fourth step of a
 // block also stores zr*zr + zi*zi of the third iterate, as a float (q, kinds 1 and 2) or as a
 // double (t, kinds 3 to 5). The macros take the stack positions of the orbit's zi and of the
-// slot below it, the orbit's number, g (1: load c as an 80-bit number; 0: as two doubles, which
-// is faster) and b (1: store t; 0: store q).
-// qv_step: one iteration with ci in the register stack.
-// qv_test: one iteration with ci left in memory (the stack then needs its eighth register for
-// the sum), storing the tested sum.
+// slot below it, the orbit's number l, g (1: load c as 80-bit numbers; 0: as pairs of doubles,
+// which is much faster) and b (1: store t; 0: store q).
+//   qv_step: one iteration with ci in the register stack.
+//   qv_test: one iteration with ci left in memory, as the sum needs the eighth register.
+//   qv_block1, qv_block3: one fast block of one or three orbits; with s = 1 the block start z
+//     is saved first. Storing an 80-bit number is slow, so the three-orbit loop saves it only
+//     every fourth block and notes in r9 how many blocks followed (finishLane recomputes the
+//     start of the block where the pass ended from there).
+//   qv_endA, qv_endB: the counters and the tests that end the pass of any orbit.
 // clang-format off
 #define QV_X87_MACROS                                                                  \
     ".macro qv_ldcr l, g\n"                                                            \
     ".if \\g\n"                                                                        \
-    "fldt 192+16*\\l(%[p])\n"                                                          \
+    "  fldt 192+16*\\l(%[p])\n"                                                        \
     ".else\n"                                                                          \
-    "fldl 256+8*\\l(%[p])\n"                                                           \
-    "faddl 280+8*\\l(%[p])\n"                                                          \
+    "  fldl 256+8*\\l(%[p])\n"                                                         \
+    "  faddl 280+8*\\l(%[p])\n"                                                        \
     ".endif\n"                                                                         \
     ".endm\n"                                                                          \
     ".macro qv_ldci g\n"                                                               \
     ".if \\g\n"                                                                        \
-    "fldt 240(%[p])\n"                                                                 \
+    "  fldt 240(%[p])\n"                                                               \
     ".else\n"                                                                          \
-    "fldl 304(%[p])\n"                                                                 \
-    "faddl 312(%[p])\n"                                                                \
+    "  fldl 304(%[p])\n"                                                               \
+    "  faddl 312(%[p])\n"                                                              \
     ".endif\n"                                                                         \
     ".endm\n"                                                                          \
     ".macro qv_zsave r, i, l\n"                                                        \
-    "fld %%st(\\r)\n"                                                                  \
-    "fstpt 96+16*\\l(%[p])\n"                                                          \
-    "fld %%st(\\i)\n"                                                                  \
-    "fstpt 144+16*\\l(%[p])\n"                                                         \
+    "  fld %%st(\\r)\n"                                                                \
+    "  fstpt 96+16*\\l(%[p])\n"                                                        \
+    "  fld %%st(\\i)\n"                                                                \
+    "  fstpt 144+16*\\l(%[p])\n"                                                       \
     ".endm\n"                                                                          \
     ".macro qv_step i, j, l, g\n"                                                      \
-    "fld %%st(\\i)\n"            /* zi*zi on top */                                    \
-    "fmul %%st(0), %%st\n"                                                             \
-    "fxch %%st(\\i)\n"           /* zr on top, zi*zi in zr's slot */                   \
-    "fmul %%st, %%st(\\j)\n"     /* zi's slot: zr*zi */                                \
-    "fmul %%st(0), %%st\n"       /* zr*zr */                                           \
-    "fsubp %%st, %%st(\\i)\n"    /* zr*zr - zi*zi, in zr's slot */                     \
-    "qv_ldcr \\l, \\g\n"                                                               \
-    "faddp %%st, %%st(\\i)\n"    /* zr' */                                             \
-    "fxch %%st(\\i)\n"           /* zr*zi on top, ci in its slot */                    \
-    "fadd %%st(0), %%st\n"                                                             \
-    "fadd %%st(\\i), %%st\n"     /* zi' */                                             \
-    "fxch %%st(\\i)\n"                                                                 \
+    "  fld %%st(\\i)\n"            /* zi*zi on top */                                  \
+    "  fmul %%st(0), %%st\n"                                                           \
+    "  fxch %%st(\\i)\n"           /* zr on top, zi*zi in zr's slot */                 \
+    "  fmul %%st, %%st(\\j)\n"     /* zi's slot: zr*zi */                              \
+    "  fmul %%st(0), %%st\n"       /* zr*zr */                                         \
+    "  fsubp %%st, %%st(\\i)\n"    /* zr*zr - zi*zi, in zr's slot */                   \
+    "  qv_ldcr \\l, \\g\n"                                                             \
+    "  faddp %%st, %%st(\\i)\n"    /* zr' */                                           \
+    "  fxch %%st(\\i)\n"           /* zr*zi on top, ci in its slot */                  \
+    "  fadd %%st(0), %%st\n"                                                           \
+    "  fadd %%st(\\i), %%st\n"     /* zi' */                                           \
+    "  fxch %%st(\\i)\n"                                                               \
     ".endm\n"                                                                          \
     ".macro qv_test i, j, l, g, b\n"                                                   \
-    "fld %%st(\\i)\n"                                                                  \
-    "fmul %%st(0), %%st\n"                                                             \
-    "fxch %%st(\\i)\n"                                                                 \
-    "fmul %%st, %%st(\\j)\n"                                                           \
-    "fmul %%st(0), %%st\n"                                                             \
-    "fld %%st(0)\n"                                                                    \
-    "fadd %%st(\\j), %%st\n"     /* zr*zr + zi*zi */                                   \
+    "  fld %%st(\\i)\n"                                                                \
+    "  fmul %%st(0), %%st\n"                                                           \
+    "  fxch %%st(\\i)\n"                                                               \
+    "  fmul %%st, %%st(\\j)\n"                                                         \
+    "  fmul %%st(0), %%st\n"                                                           \
+    "  fld %%st(0)\n"                                                                  \
+    "  fadd %%st(\\j), %%st\n"     /* zr*zr + zi*zi */                                 \
     ".if \\b\n"                                                                        \
-    "fstpl 320+8*\\l(%[p])\n"                                                          \
+    "  fstpl 320+8*\\l(%[p])\n"                                                        \
     ".else\n"                                                                          \
-    "fstps 344+4*\\l(%[p])\n"                                                          \
+    "  fstps 344+4*\\l(%[p])\n"                                                        \
     ".endif\n"                                                                         \
-    "fsubp %%st, %%st(\\i)\n"                                                          \
-    "qv_ldcr \\l, \\g\n"                                                               \
-    "faddp %%st, %%st(\\i)\n"                                                          \
-    "fxch %%st(\\i)\n"                                                                 \
-    "fadd %%st(0), %%st\n"                                                             \
-    "qv_ldci \\g\n"                                                                    \
-    "faddp %%st, %%st(1)\n"                                                            \
-    "fxch %%st(\\i)\n"                                                                 \
+    "  fsubp %%st, %%st(\\i)\n"                                                        \
+    "  qv_ldcr \\l, \\g\n"                                                             \
+    "  faddp %%st, %%st(\\i)\n"                                                        \
+    "  fxch %%st(\\i)\n"                                                               \
+    "  fadd %%st(0), %%st\n"                                                           \
+    "  qv_ldci \\g\n"                                                                  \
+    "  faddp %%st, %%st(1)\n"                                                          \
+    "  fxch %%st(\\i)\n"                                                               \
     ".endm\n"                                                                          \
-    /* One fast block: save zs, three iterations, the fourth with the stored test. */  \
     ".macro qv_block1 g, b\n"                                                          \
-    "qv_zsave 1, 2, 0\n"                                                               \
-    "qv_step 2, 3, 0, \\g\n"                                                           \
-    "qv_step 2, 3, 0, \\g\n"                                                           \
-    "qv_step 2, 3, 0, \\g\n"                                                           \
-    "fstp %%st(0)\n"                                                                   \
-    "qv_test 1, 2, 0, \\g, \\b\n"                                                      \
-    "qv_ldci \\g\n"                                                                    \
+    "  qv_zsave 1, 2, 0\n"                                                             \
+    "  qv_step 2, 3, 0, \\g\n"                                                         \
+    "  qv_step 2, 3, 0, \\g\n"                                                         \
+    "  qv_step 2, 3, 0, \\g\n"                                                         \
+    "  fstp %%st(0)\n"                                                                 \
+    "  qv_test 1, 2, 0, \\g, \\b\n"                                                    \
+    "  qv_ldci \\g\n"                                                                  \
     ".endm\n"                                                                          \
-    ".macro qv_round3 g\n"                                                             \
-    "qv_step 2, 3, 0, \\g\n"                                                           \
-    "qv_step 4, 5, 1, \\g\n"                                                           \
-    "qv_step 6, 7, 2, \\g\n"                                                           \
-    ".endm\n"                                                                          \
-    ".macro qv_block3 g, b\n"                                                          \
-    "qv_zsave 1, 2, 0\n"                                                               \
-    "qv_zsave 3, 4, 1\n"                                                               \
-    "qv_zsave 5, 6, 2\n"                                                               \
-    "qv_round3 \\g\n"                                                                  \
-    "qv_round3 \\g\n"                                                                  \
-    "qv_round3 \\g\n"                                                                  \
-    "fstp %%st(0)\n"                                                                   \
-    "qv_test 1, 2, 0, \\g, \\b\n"                                                      \
-    "qv_test 3, 4, 1, \\g, \\b\n"                                                      \
-    "qv_test 5, 6, 2, \\g, \\b\n"                                                      \
-    "qv_ldci \\g\n"                                                                    \
+    ".macro qv_block3 g, b, s\n"                                                       \
+    ".if \\s\n"                                                                        \
+    "  qv_zsave 1, 2, 0\n"                                                             \
+    "  qv_zsave 3, 4, 1\n"                                                             \
+    "  qv_zsave 5, 6, 2\n"                                                             \
+    ".endif\n"                                                                         \
+    ".rept 3\n"                                                                        \
+    "  qv_step 2, 3, 0, \\g\n"                                                         \
+    "  qv_step 4, 5, 1, \\g\n"                                                         \
+    "  qv_step 6, 7, 2, \\g\n"                                                         \
+    ".endr\n"                                                                          \
+    "  fstp %%st(0)\n"                                                                 \
+    "  qv_test 1, 2, 0, \\g, \\b\n"                                                    \
+    "  qv_test 3, 4, 1, \\g, \\b\n"                                                    \
+    "  qv_test 5, 6, 2, \\g, \\b\n"                                                    \
+    "  qv_ldci \\g\n"                                                                  \
     ".endm\n"                                                                          \
     /* Kinds 1 and 2: r <- r - 4; the pass ends at q >= 4.0f (bits) or r < 0. */        \
-    ".macro qv_countA l\n"                                                             \
-    "subl $4, 356+4*\\l(%[p])\n"                                                       \
-    ".endm\n"                                                                          \
     ".macro qv_exitA l\n"                                                              \
-    "cmpl $0x40800000, 344+4*\\l(%[p])\n"                                              \
-    "jae 2f\n"                                                                         \
-    "cmpl $0, 356+4*\\l(%[p])\n"                                                       \
-    "jl 2f\n"                                                                          \
+    "  cmpl $0x40800000, 344+4*\\l(%[p])\n"                                            \
+    "  jae 2f\n"                                                                       \
+    "  cmpl $0, 356+4*\\l(%[p])\n"                                                     \
+    "  jl 2f\n"                                                                        \
     ".endm\n"                                                                          \
-    /* Kinds 3 to 5: k <- k + 4; the pass ends at k > iterMax - 3 or t > 4.0 (as a double: */ \
-    /* above the bits of 4.0 as a signed integer and not above those of +infinity). */ \
-    ".macro qv_countB l\n"                                                             \
-    "addl $4, 356+4*\\l(%[p])\n"                                                       \
+    ".macro qv_endA j, n\n"                                                            \
+    "  movl $\\j, %%r9d\n"                                                             \
+    "  subl $4, 356(%[p])\n"                                                           \
+    ".if \\n - 1\n"                                                                    \
+    "  subl $4, 360(%[p])\n"                                                           \
+    "  subl $4, 364(%[p])\n"                                                           \
+    ".endif\n"                                                                         \
+    "  qv_exitA 0\n"                                                                   \
+    ".if \\n - 1\n"                                                                    \
+    "  qv_exitA 1\n"                                                                   \
+    "  qv_exitA 2\n"                                                                   \
+    ".endif\n"                                                                         \
     ".endm\n"                                                                          \
+    /* Kinds 3 to 5: k <- k + 4; the pass ends at k > iterMax - 3 or at t > 4.0 as a */ \
+    /* double: above the bits of 4.0 as a signed integer, not above those of infinity. */ \
     ".macro qv_exitB l\n"                                                              \
-    "cmpl %%r8d, 356+4*\\l(%[p])\n"                                                    \
-    "jg 2f\n"                                                                          \
-    "movq 320+8*\\l(%[p]), %%rax\n"                                                    \
-    "cmpq %%rcx, %%rax\n"                                                              \
-    "jle 3f\n"                                                                         \
-    "cmpq %%rdx, %%rax\n"                                                              \
-    "jbe 2f\n"                                                                         \
+    "  cmpl %%r8d, 356+4*\\l(%[p])\n"                                                  \
+    "  jg 2f\n"                                                                        \
+    "  movq 320+8*\\l(%[p]), %%rax\n"                                                  \
+    "  cmpq %%rcx, %%rax\n"                                                            \
+    "  jle 3f\n"                                                                       \
+    "  cmpq %%rdx, %%rax\n"                                                            \
+    "  jbe 2f\n"                                                                       \
     "3:\n"                                                                             \
+    ".endm\n"                                                                          \
+    ".macro qv_endB j, n\n"                                                            \
+    "  movl $\\j, %%r9d\n"                                                             \
+    "  addl $4, 356(%[p])\n"                                                           \
+    ".if \\n - 1\n"                                                                    \
+    "  addl $4, 360(%[p])\n"                                                           \
+    "  addl $4, 364(%[p])\n"                                                           \
+    ".endif\n"                                                                         \
+    "  qv_exitB 0\n"                                                                   \
+    ".if \\n - 1\n"                                                                    \
+    "  qv_exitB 1\n"                                                                   \
+    "  qv_exitB 2\n"                                                                   \
+    ".endif\n"                                                                         \
     ".endm\n"
 
 #define QV_X87_PURGE                                                                   \
     ".purgem qv_ldcr\n.purgem qv_ldci\n.purgem qv_zsave\n.purgem qv_step\n"            \
-    ".purgem qv_test\n.purgem qv_block1\n.purgem qv_round3\n.purgem qv_block3\n"       \
-    ".purgem qv_countA\n.purgem qv_exitA\n.purgem qv_countB\n.purgem qv_exitB\n"
+    ".purgem qv_test\n.purgem qv_block1\n.purgem qv_block3\n.purgem qv_exitA\n"        \
+    ".purgem qv_endA\n.purgem qv_exitB\n.purgem qv_endB\n"
 
-#define QV_X87_LOAD1 "fldt 48(%[p])\nfldt 0(%[p])\n"
-#define QV_X87_STORE1 "fstp %%st(0)\nfstpt 0(%[p])\nfstpt 48(%[p])\n"
+#define QV_X87_LOAD1 "fldt 48(%[p])\n fldt 0(%[p])\n"
+#define QV_X87_STORE1 "fstp %%st(0)\n fstpt 0(%[p])\n fstpt 48(%[p])\n"
 #define QV_X87_LOAD3                                                                   \
-    "fldt 80(%[p])\nfldt 32(%[p])\nfldt 64(%[p])\nfldt 16(%[p])\nfldt 48(%[p])\nfldt 0(%[p])\n"
+    "fldt 80(%[p])\n fldt 32(%[p])\n fldt 64(%[p])\n fldt 16(%[p])\n fldt 48(%[p])\n"   \
+    "fldt 0(%[p])\n"
 #define QV_X87_STORE3                                                                  \
-    "fstp %%st(0)\nfstpt 0(%[p])\nfstpt 48(%[p])\nfstpt 16(%[p])\nfstpt 64(%[p])\n"     \
-    "fstpt 32(%[p])\nfstpt 80(%[p])\n"
+    "fstp %%st(0)\n fstpt 0(%[p])\n fstpt 48(%[p])\n fstpt 16(%[p])\n fstpt 64(%[p])\n" \
+    "fstpt 32(%[p])\n fstpt 80(%[p])\n"
 #define QV_X87_SETUP_B                                                                 \
     "movabsq $0x4010000000000000, %%rcx\n"                                             \
     "movabsq $0x7FF0000000000000, %%rdx\n"                                             \
     "movl 368(%[p]), %%r8d\n"
+#define QV_X87_GROUP3(g, end)                                                          \
+    "qv_block3 " g ", 1\n " end " 0, 3\n"                                              \
+    "qv_block3 " g ", 0\n " end " 1, 3\n"                                              \
+    "qv_block3 " g ", 0\n " end " 2, 3\n"                                              \
+    "qv_block3 " g ", 0\n " end " 3, 3\n"
 #define QV_X87_CLOBBERS                                                                \
-    "memory", "cc", "rax", "rcx", "rdx", "r8", "st", "st(1)", "st(2)", "st(3)", "st(4)", \
-        "st(5)", "st(6)", "st(7)"
-
-// clang-format on
+    "memory", "cc", "rax", "rcx", "rdx", "r8", "r9", "st", "st(1)", "st(2)", "st(3)",  \
+        "st(4)", "st(5)", "st(6)", "st(7)"
 
 /// Kinds 1 and 2, one orbit with c loaded as 80-bit numbers: blocks until the pass ends.
 [[gnu::noinline]] void fastPassA1(FastLanes& f)
 {
-    asm volatile(QV_X87_MACROS QV_X87_LOAD1 "qv_ldci 1\n"
-                                            "1:\n"
-                                            "qv_block1 1, 0\n"
-                                            "qv_countA 0\n"
-                                            "qv_exitA 0\n"
-                                            "jmp 1b\n"
-                                            "2:\n" QV_X87_STORE1 QV_X87_PURGE
-                 :
-                 : [p] "r"(&f)
-                 : QV_X87_CLOBBERS);
+    asm volatile(QV_X87_MACROS
+                 QV_X87_LOAD1 "qv_ldci 1\n"
+                 "1:\n"
+                 "qv_block1 1, 0\n"
+                 "qv_endA 0, 1\n"
+                 "jmp 1b\n"
+                 "2:\n"
+                 QV_X87_STORE1 QV_X87_PURGE
+                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
 }
 
 /// Kinds 1 and 2, three orbits with c as pairs of doubles: blocks until one of them ends.
 [[gnu::noinline]] void fastPassA3(FastLanes& f)
 {
-    asm volatile(QV_X87_MACROS QV_X87_LOAD3 "qv_ldci 0\n"
-                                            "1:\n"
-                                            "qv_block3 0, 0\n"
-                                            "qv_countA 0\nqv_countA 1\nqv_countA 2\n"
-                                            "qv_exitA 0\nqv_exitA 1\nqv_exitA 2\n"
-                                            "jmp 1b\n"
-                                            "2:\n" QV_X87_STORE3 QV_X87_PURGE
-                 :
-                 : [p] "r"(&f)
-                 : QV_X87_CLOBBERS);
+    asm volatile(QV_X87_MACROS
+                 QV_X87_LOAD3 "qv_ldci 0\n"
+                 "1:\n"
+                 QV_X87_GROUP3("0, 0", "qv_endA")
+                 "jmp 1b\n"
+                 "2:\n"
+                 "movl %%r9d, 372(%[p])\n"
+                 QV_X87_STORE3 QV_X87_PURGE
+                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
 }
 
 /// Kinds 3 to 5, one orbit with c loaded as 80-bit numbers.
 [[gnu::noinline]] void fastPassB1(FastLanes& f)
 {
-    asm volatile(QV_X87_MACROS QV_X87_SETUP_B QV_X87_LOAD1 "qv_ldci 1\n"
-                                                           "1:\n"
-                                                           "qv_block1 1, 1\n"
-                                                           "qv_countB 0\n"
-                                                           "qv_exitB 0\n"
-                                                           "jmp 1b\n"
-                                                           "2:\n" QV_X87_STORE1 QV_X87_PURGE
-                 :
-                 : [p] "r"(&f)
-                 : QV_X87_CLOBBERS);
+    asm volatile(QV_X87_MACROS QV_X87_SETUP_B
+                 QV_X87_LOAD1 "qv_ldci 1\n"
+                 "1:\n"
+                 "qv_block1 1, 1\n"
+                 "qv_endB 0, 1\n"
+                 "jmp 1b\n"
+                 "2:\n"
+                 QV_X87_STORE1 QV_X87_PURGE
+                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
 }
 
 /// Kinds 3 to 5, three orbits with c as pairs of doubles.
 [[gnu::noinline]] void fastPassB3(FastLanes& f)
 {
-    asm volatile(QV_X87_MACROS QV_X87_SETUP_B QV_X87_LOAD3 "qv_ldci 0\n"
-                                                           "1:\n"
-                                                           "qv_block3 0, 1\n"
-                                                           "qv_countB 0\nqv_countB 1\nqv_countB 2\n"
-                                                           "qv_exitB 0\nqv_exitB 1\nqv_exitB 2\n"
-                                                           "jmp 1b\n"
-                                                           "2:\n" QV_X87_STORE3 QV_X87_PURGE
-                 :
-                 : [p] "r"(&f)
-                 : QV_X87_CLOBBERS);
+    asm volatile(QV_X87_MACROS QV_X87_SETUP_B
+                 QV_X87_LOAD3 "qv_ldci 0\n"
+                 "1:\n"
+                 QV_X87_GROUP3("0, 1", "qv_endB")
+                 "jmp 1b\n"
+                 "2:\n"
+                 "movl %%r9d, 372(%[p])\n"
+                 QV_X87_STORE3 QV_X87_PURGE
+                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
 }
+
+// clang-format on
 
 /// c as two doubles whose extended sum is exactly c, when there are such (not for infinities,
 /// NaNs and numbers far outside the range of double).
@@ -395,22 +420,39 @@ template <KernelKind K> bool laneEnded(const FastLanes& f, int l)
     }
 }
 
+/// The start of the block in which orbit l's fast pass ended: the saved start advanced by the
+/// blocks that ran after it, with the fast pass's own iteration.
+void lastBlockStart(const FastLanes& f, int l, long double& zr, long double& zi)
+{
+    zr = f.zsr[l];
+    zi = f.zsi[l];
+    for (std::int32_t n = 0; n < 4 * f.blocksAfterSave; ++n) {
+        const long double sr = zr * zr;
+        const long double si = zi * zi;
+        const long double p = zr * zi;
+        zr = (sr - si) + f.cr[l];
+        zi = 2.0L * p + f.ci;
+    }
+}
+
 /// The exact pass of orbit l after its fast pass ended.
 template <KernelKind K> PixelEscape finishLane(const FastLanes& f, int l, const EscapeLimits& lim)
 {
     const std::int32_t n = f.count[l];
+    long double zsr = 0.0L;
+    long double zsi = 0.0L;
+    lastBlockStart(f, l, zsr, zsi);
     if constexpr (isLayoutA(K)) {
         if (f.q[l] < kFourBits) {
-            return exactPassA<K>(f.zsr[l], f.zsi[l], f.cr[l], f.ci, 0, lim); // ran out
+            return exactPassA<K>(zsr, zsi, f.cr[l], f.ci, 0, lim); // ran out
         }
         // Kind 2 counts only the blocks that did not leave the fast pass.
-        return exactPassA<K>(f.zsr[l], f.zsi[l], f.cr[l], f.ci,
-                             K == KernelKind::RealSquare ? n + 4 : n, lim);
+        return exactPassA<K>(zsr, zsi, f.cr[l], f.ci, K == KernelKind::RealSquare ? n + 4 : n, lim);
     } else {
         if (n > f.kLimit) {
             // Run out without an exit: the exact pass starts from the last block's start (index
             // k - 7 after its k <- k + 4), so that an escape inside that block is found.
-            return exactPassB<K>(f.zsr[l], f.zsi[l], f.cr[l], f.ci, n - 7, lim);
+            return exactPassB<K>(zsr, zsi, f.cr[l], f.ci, n - 7, lim);
         }
         // t, kept as a double and tested with t > 4.0 (so a NaN never ends the pass), was
         // above 4: the next block would leave at once and back up to its start, which is z.
