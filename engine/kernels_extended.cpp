@@ -95,9 +95,10 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
 // zr2, zi2 (one orbit: ci, zr0, zi0). Every step is z <- z^2 + c in the order of operations of
 // the exact pass: zr' = (zr*zr - zi*zi) + cr, zi' = (zr*zi + zr*zi) + ci; the fourth step of a
 // block also stores zr*zr + zi*zi of the third iterate, as a float (q, kinds 1 and 2) or as a
-// double (t, kinds 3 to 5). The macros take the stack positions of the orbit's zi and of the
-// slot below it, the orbit's number l, g (1: load c as 80-bit numbers; 0: as pairs of doubles,
-// which is much faster) and b (1: store t; 0: store q).
+// double (t, kinds 3 to 5). qv_step and qv_test take the stack positions of the orbit's zi
+// and of the slot below it, the orbit's number l, g (1: load c as 80-bit numbers; 0: as pairs
+// of doubles that add up exactly to c, which is much faster; a c without such a pair is
+// computed alone) and b (1: store t; 0: store q); qv_zsave takes the positions of zr and zi.
 //   qv_step: one iteration with ci in the register stack.
 //   qv_test: one iteration with ci left in memory, as the sum needs the eighth register.
 //   qv_block1, qv_block3: one fast block of one or three orbits; with s = 1 the block start z
