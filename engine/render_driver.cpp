@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -82,6 +83,11 @@ bool startupSingle(const AppState& app)
 {
     return app.render.firstPicture != 0 && app.shell.processorCount == 1 &&
            app.view.deepZoom == 0 && drawingMode(app.view.modeWord) < kFirstWorkerOnlyMode;
+}
+
+bool pictureHasPixels(const AppState& app)
+{
+    return app.settings.pictureWidth >= 1 && app.settings.pictureHeight >= 1;
 }
 
 /// Reallocates the buffer when it does not fit the picture size, so that no worker writes past
@@ -169,9 +175,9 @@ void buildAndShow(AppState& app, RenderHost& host)
     host.invalidatePicture();
 }
 
-/// Starts one worker per index 0..count-1, each running work(index) and counting itself out
-/// of `running` at its end. A worker the system refuses to start is run on the calling thread
-/// afterwards, so that no strip is left out.
+/// Starts one worker per index 0..count-1, each running work(index, true) and counting itself
+/// out of `running` at its end. A worker the system refuses to start is run on the calling
+/// thread afterwards as work(index, false), so that no strip is left out.
 template <typename Work>
 std::vector<std::jthread> startWorkers(std::int32_t count, std::atomic<std::int32_t>& running,
                                        const Work& work)
@@ -182,13 +188,13 @@ std::vector<std::jthread> startWorkers(std::int32_t count, std::atomic<std::int3
     std::vector<std::int32_t> refused;
     for (std::int32_t i = 0; i < count; ++i) {
         try {
-            threads.emplace_back(work, i);
+            threads.emplace_back(work, i, true);
         } catch (const std::system_error&) {
             refused.push_back(i);
         }
     }
     for (const std::int32_t i : refused) {
-        work(i);
+        work(i, false);
     }
     return threads;
 }
@@ -206,8 +212,15 @@ struct WaitTurn
 {
     std::chrono::milliseconds sleep;
     bool yieldFirst;
-    std::chrono::milliseconds period; ///< how often `periodic` runs
+    std::optional<std::chrono::milliseconds> period; ///< how often `periodic` runs, if at all
 };
+
+/// Whole milliseconds from `since` to `now`: compared in milliseconds, no interval a caller
+/// gives can overflow the clock's finer unit.
+std::chrono::milliseconds msBetween(Clock::time_point since, Clock::time_point now)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now - since);
+}
 
 /// Keeps the interface alive until every worker has ended: each turn pumps events, polls Esc
 /// when pollInterval has passed since the last poll (the first turn polls at once), runs
@@ -226,7 +239,7 @@ bool waitForWorkers(AppState& app, RenderHost& host, const RenderOptions& option
             std::this_thread::yield();
         }
         const Clock::time_point now = Clock::now();
-        if (!polled || now - lastPoll >= options.pollInterval) {
+        if (!polled || msBetween(lastPoll, now) >= options.pollInterval) {
             polled = true;
             lastPoll = now;
             host.showProgress(watch.rowsDone.load(std::memory_order_relaxed), watch.rows);
@@ -239,7 +252,7 @@ bool waitForWorkers(AppState& app, RenderHost& host, const RenderOptions& option
                 return true;
             }
         }
-        if (now - lastPeriodic >= turn.period) {
+        if (turn.period && msBetween(lastPeriodic, now) >= *turn.period) {
             lastPeriodic = now;
             periodic();
         }
@@ -315,9 +328,9 @@ struct DeepRun
     bool idleWorkers = true;
 };
 
-void runDeepWorker(DeepRun& run, std::size_t index)
+void runDeepWorker(DeepRun& run, std::size_t index, bool ownThread)
 {
-    if (run.idleWorkers) {
+    if (ownThread && run.idleWorkers) {
         lowerOwnPriority();
     }
     const DeepStripJob& strip = run.strips[index];
@@ -431,11 +444,11 @@ void renderView(AppState& app, RenderHost& host, const RenderOptions& options)
     if (shell.pictureValid != 0 || app.render.renderSuppressed != 0 || shell.rendering != 0) {
         return;
     }
-    const std::int32_t width = app.settings.pictureWidth;
-    const std::int32_t height = app.settings.pictureHeight;
-    if (width < 1 || height < 1) {
+    if (!pictureHasPixels(app)) {
         return;
     }
+    const std::int32_t width = app.settings.pictureWidth;
+    const std::int32_t height = app.settings.pictureHeight;
     if (!isMandelbrot(app.view) && shell.juliaShown == 0) {
         resetCoordinates(app, host);
     }
@@ -487,6 +500,9 @@ void renderView(AppState& app, RenderHost& host, const RenderOptions& options)
 
 void renderSingle(AppState& app, RenderHost& host, const RenderOptions& options)
 {
+    if (!pictureHasPixels(app)) {
+        return;
+    }
     const bool firstPicture = std::exchange(app.render.firstPicture, 0) != 0;
     app.shell.rendering = 1;
     if (!animationRuns(app)) {
@@ -575,6 +591,9 @@ void renderSingle(AppState& app, RenderHost& host, const RenderOptions& options)
 
 void renderThreaded(AppState& app, RenderHost& host, const RenderOptions& options)
 {
+    if (!pictureHasPixels(app)) {
+        return;
+    }
     const bool firstPicture = std::exchange(app.render.firstPicture, 0) != 0;
     app.shell.rendering = 1;
     if (!animationRuns(app)) {
@@ -637,9 +656,9 @@ void renderThreaded(AppState& app, RenderHost& host, const RenderOptions& option
     {
         std::vector<std::jthread> workers =
             startWorkers(static_cast<std::int32_t>(run.strips.size()), run.running,
-                         [&run](std::int32_t) { runThreadedWorker(run); });
+                         [&run](std::int32_t, bool) { runThreadedWorker(run); });
         const WorkerWatch watch{run.running, run.rowsDone, run.height};
-        const WaitTurn turn{std::chrono::milliseconds(1), true, std::chrono::milliseconds::max()};
+        const WaitTurn turn{std::chrono::milliseconds(1), true, std::nullopt};
         stopped = waitForWorkers(app, host, options, watch, turn, [] {});
     } // joined here: the buffer is read only after this
 
@@ -666,6 +685,9 @@ void renderThreaded(AppState& app, RenderHost& host, const RenderOptions& option
 
 void renderDeep(AppState& app, RenderHost& host, const RenderOptions& options)
 {
+    if (!pictureHasPixels(app)) {
+        return;
+    }
     app.render.firstPicture = 0;
     app.shell.rendering = 1;
     fitBuffer(app);
@@ -725,9 +747,10 @@ void renderDeep(AppState& app, RenderHost& host, const RenderOptions& options)
     const Clock::time_point start = Clock::now();
     {
         std::vector<std::jthread> threads =
-            startWorkers(static_cast<std::int32_t>(workers), run.running, [&run](std::int32_t i) {
-                runDeepWorker(run, static_cast<std::size_t>(i));
-            });
+            startWorkers(static_cast<std::int32_t>(workers), run.running,
+                         [&run](std::int32_t i, bool ownThread) {
+                             runDeepWorker(run, static_cast<std::size_t>(i), ownThread);
+                         });
         host.setMainTitle(kDeepStartTitle);
         const WorkerWatch watch{run.running, run.rowsDone, run.height};
         const WaitTurn turn{std::chrono::milliseconds(10), false, options.deepRepaintInterval};
