@@ -76,6 +76,14 @@ public:
 
     void requestRepaint() override {}
 
+    void showFractalType(bool, bool) override {}
+
+    void showMultiThreaded(bool) override {}
+
+    void setMenuTitle(std::string_view) override {}
+
+    void sizePictureWindow(std::int32_t, std::int32_t) override {}
+
     const std::string& title() const { return m_title; }
 
 private:
