@@ -13,7 +13,7 @@
 namespace qv {
 namespace {
 
-constexpr std::size_t kReadBuffer = 64 * 1024;
+constexpr std::size_t kReadBuffer = 16 * 1024;
 
 /// Closes a file descriptor when it goes out of scope.
 class FileDescriptor
@@ -180,10 +180,10 @@ InputFile::~InputFile()
 
 bool InputFile::refill()
 {
-    if (m_buffer.empty()) {
-        m_buffer.resize(kReadBuffer);
+    if (!m_buffer) {
+        m_buffer = std::make_unique_for_overwrite<std::byte[]>(kReadBuffer);
     }
-    const auto got = readSome(m_fd, m_buffer);
+    const auto got = readSome(m_fd, std::span(m_buffer.get(), kReadBuffer));
     m_next = 0;
     m_end = got.value_or(0);
     return m_end > 0;
@@ -210,7 +210,7 @@ bool InputFile::read(std::span<std::byte> out)
             }
         }
         const std::size_t n = std::min(out.size(), m_end - m_next);
-        std::memcpy(out.data(), m_buffer.data() + m_next, n);
+        std::memcpy(out.data(), m_buffer.get() + m_next, n);
         m_next += n;
         m_position += n;
         out = out.subspan(n);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -56,9 +57,9 @@ private:
     int m_fd = -1;
     std::uint64_t m_length = 0;
     std::uint64_t m_position = 0;
-    std::vector<std::byte> m_buffer;
-    std::size_t m_next = 0; ///< first unread byte of the buffer
-    std::size_t m_end = 0;  ///< end of the bytes held in the buffer
+    std::unique_ptr<std::byte[]> m_buffer; ///< kept unset until the first small read
+    std::size_t m_next = 0;                ///< first unread byte of the buffer
+    std::size_t m_end = 0;                 ///< end of the bytes held in the buffer
 };
 
 } // namespace qv

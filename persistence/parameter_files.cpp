@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <optional>
 #include <span>
@@ -122,6 +124,21 @@ struct FileFields
     std::optional<OldRow> oldRow;
 };
 
+/// The double nearest to an extended value; values beyond the double's range become
+/// infinities rather than an undefined conversion.
+double toDouble(long double v)
+{
+    // From the largest double plus half its last step on, rounding gives infinity.
+    const long double overflow = std::ldexp(2.0L - std::ldexp(1.0L, -53), 1023);
+    if (v >= overflow) {
+        return std::numeric_limits<double>::infinity();
+    }
+    if (v <= -overflow) {
+        return -std::numeric_limits<double>::infinity();
+    }
+    return static_cast<double>(v);
+}
+
 std::size_t storedNumberCount(std::uint32_t modeWord)
 {
     return (modeWord & 1u) != 0 ? MandelbrotNumbers::kStored : JuliaNumbers::kStored;
@@ -193,7 +210,7 @@ Refusal readOldLayout(std::span<const std::byte> bytes, OldRow row, FileFields& 
     if (row == OldRow::potential) {
         long double pot = 0.0L;
         in.ext80(pot);
-        f.potValue = static_cast<double>(pot);
+        f.potValue = toDouble(pot);
     }
     f.extended.assign(storedNumberCount(f.modeWord), 0.0L);
     for (long double& v : f.extended) {
@@ -202,7 +219,7 @@ Refusal readOldLayout(std::span<const std::byte> bytes, OldRow row, FileFields& 
     in.i32(f.iterMax);
     long double bailout = 0.0L;
     in.ext80(bailout);
-    f.bailout = static_cast<double>(bailout);
+    f.bailout = toDouble(bailout);
     if (!in.ok()) {
         return Refusal::shortFile;
     }
@@ -304,19 +321,23 @@ Refusal readPictureValues(InputFile& file, std::int32_t width, std::int32_t heig
     return Refusal::none;
 }
 
-/// The first `count` bytes of the file (fewer when it is shorter).
-std::vector<std::byte> readPrefix(InputFile& file, std::uint64_t count)
+/// The `count` bytes at `offset`; empty when the file does not hold them all.
+std::vector<std::byte> readAt(InputFile& file, std::uint64_t offset, std::uint64_t count)
 {
-    std::vector<std::byte> bytes(static_cast<std::size_t>(std::min(count, file.length())));
-    if (!file.seek(0) || !file.read(bytes)) {
+    if (offset > file.length() || count > file.length() - offset) {
+        return {};
+    }
+    std::vector<std::byte> bytes(static_cast<std::size_t>(count));
+    if (!file.seek(offset) || !file.read(bytes)) {
         bytes.clear();
     }
     return bytes;
 }
 
-std::uint32_t modeWordAt(std::span<const std::byte> prefix)
+/// The first `count` bytes of the file, or all of it when it is shorter.
+std::vector<std::byte> readPrefix(InputFile& file, std::uint64_t count)
 {
-    return prefix.size() >= 5 ? loadU32(prefix.data() + 1) : 0u;
+    return readAt(file, 0, std::min(count, file.length()));
 }
 
 /// How a format-50 file is laid out: the width of its text fields and whether a picture
@@ -335,10 +356,9 @@ std::uint64_t format50Fixed(std::size_t textWidth, std::size_t count)
 /// Finds the text field width of a format-50 file by the length its stored W and H imply.
 /// `wantPicture`: the file must hold a picture; otherwise a file without one reads with the
 /// older 500-byte fields.
-Refusal format50Layout(std::span<const std::byte> prefix, std::uint64_t length, bool wantPicture,
-                       Format50Layout& layout)
+Refusal format50Layout(InputFile& file, std::size_t count, bool wantPicture, Format50Layout& layout)
 {
-    const std::size_t count = storedNumberCount(modeWordAt(prefix));
+    const std::uint64_t length = file.length();
 
     struct Candidate
     {
@@ -351,12 +371,13 @@ Refusal format50Layout(std::span<const std::byte> prefix, std::uint64_t length, 
     std::array<Candidate, 2> candidates{{{kImageTextField}, {kFileFieldChars}}};
     for (Candidate& c : candidates) {
         const std::uint64_t at = format50Fixed(c.width, count);
-        if (length < at + kPictureSizeBytes || prefix.size() < at + kPictureSizeBytes) {
+        const std::vector<std::byte> size = readAt(file, at, kPictureSizeBytes);
+        if (size.empty()) {
             continue;
         }
         c.headerFits = true;
-        const auto width = static_cast<std::int32_t>(loadU32(prefix.data() + at));
-        const auto height = static_cast<std::int32_t>(loadU32(prefix.data() + at + 4));
+        const auto width = static_cast<std::int32_t>(loadU32(size.data()));
+        const auto height = static_cast<std::int32_t>(loadU32(size.data() + 4));
         c.sizeInRange = sideInRange(width) && sideInRange(height);
         if (c.sizeInRange) {
             c.total = at + kPictureSizeBytes + pictureBytes(width, height);
@@ -390,49 +411,62 @@ Refusal format50Layout(std::span<const std::byte> prefix, std::uint64_t length, 
     return Refusal::shortFile;
 }
 
-/// The longest prefix format50Layout needs: the widest layout up to W and H.
-std::uint64_t format50PrefixBytes()
-{
-    return format50Fixed(kImageTextField, JuliaNumbers::kStored) + kPictureSizeBytes;
-}
-
 Refusal checkPrecision(std::int32_t bits)
 {
     return bits >= kMinPrecisionBits && bits <= kMaxPrecisionBits ? Refusal::none
                                                                   : Refusal::precision;
 }
 
-/// Format 50 up to precisionBits from the prefix; then the picture when the layout has one and
-/// `readPicture` asks for it.
-Refusal readFormat50(InputFile& file, bool wantPicture, bool readPicture, FileFields& f)
+/// What of a format-50 file is read besides its fixed fields.
+enum class Format50Parts {
+    fixedOnly,    ///< the header: no texts, no picture
+    texts,        ///< the view without the picture
+    textsPicture, ///< the view and the picture it must have
+};
+
+/// Format 50 up to precisionBits, and the picture when asked for.
+Refusal readFormat50(InputFile& file, Format50Parts parts, FileFields& f)
 {
-    const std::vector<std::byte> prefix = readPrefix(file, format50PrefixBytes());
-    Format50Layout layout;
-    if (const Refusal r = format50Layout(prefix, file.length(), wantPicture, layout);
-        r != Refusal::none) {
-        return r;
-    }
-    ByteReader in(prefix);
+    const std::vector<std::byte> lead = readAt(file, 0, kLeadBytes);
+    ByteReader in(lead);
     in.u8(f.version);
     in.u32(f.modeWord);
     in.i32(f.deepZoom);
     in.u32(f.colourFlags);
     in.f64(f.potValue);
-    f.textWidth = layout.textWidth;
-    f.texts.resize(storedNumberCount(f.modeWord));
-    for (std::string& text : f.texts) {
-        const std::span<const std::byte> field = in.bytes(layout.textWidth);
-        const auto* chars = reinterpret_cast<const char*>(field.data());
-        text.assign(chars, std::find(chars, chars + field.size(), '\0'));
-    }
-    in.i32(f.iterMax);
-    in.f64(f.bailout);
-    PaletteParameters palette;
-    readPalette(in, false, palette);
-    f.palette = palette;
-    in.i32(f.paletteOffset);
-    in.i32(f.precisionBits);
     if (!in.ok()) {
+        return Refusal::shortFile;
+    }
+    const std::size_t count = storedNumberCount(f.modeWord);
+    Format50Layout layout;
+    if (const Refusal r = format50Layout(file, count, parts == Format50Parts::textsPicture, layout);
+        r != Refusal::none) {
+        return r;
+    }
+    if (parts != Format50Parts::fixedOnly) {
+        const std::vector<std::byte> fields =
+            readAt(file, kLeadBytes, static_cast<std::uint64_t>(layout.textWidth) * count);
+        if (fields.empty()) {
+            return Refusal::shortFile;
+        }
+        f.textWidth = layout.textWidth;
+        f.texts.resize(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            const auto* chars = reinterpret_cast<const char*>(fields.data() + k * layout.textWidth);
+            f.texts[k].assign(chars, std::find(chars, chars + layout.textWidth, '\0'));
+        }
+    }
+    const std::uint64_t trailAt = kLeadBytes + static_cast<std::uint64_t>(layout.textWidth) * count;
+    const std::vector<std::byte> trail = readAt(file, trailAt, kTrailBytes);
+    ByteReader rest(trail);
+    rest.i32(f.iterMax);
+    rest.f64(f.bailout);
+    PaletteParameters palette;
+    readPalette(rest, false, palette);
+    f.palette = palette;
+    rest.i32(f.paletteOffset);
+    rest.i32(f.precisionBits);
+    if (!rest.ok()) {
         return Refusal::shortFile;
     }
     if (f.deepZoom == 1) {
@@ -440,17 +474,15 @@ Refusal readFormat50(InputFile& file, bool wantPicture, bool readPicture, FileFi
             return r;
         }
     }
-    if (!layout.picture || !readPicture) {
+    if (!layout.picture || parts != Format50Parts::textsPicture) {
         return Refusal::none;
     }
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    in.i32(width);
-    in.i32(height);
-    if (!in.ok() || !file.seek(in.position())) {
+    const std::vector<std::byte> size = readAt(file, trailAt + kTrailBytes, kPictureSizeBytes);
+    if (size.empty()) {
         return Refusal::shortFile;
     }
-    return readPictureValues(file, width, height, f.picture);
+    return readPictureValues(file, static_cast<std::int32_t>(loadU32(size.data())),
+                             static_cast<std::int32_t>(loadU32(size.data() + 4)), f.picture);
 }
 
 /// Format 55 up to precisionBits.
@@ -931,7 +963,7 @@ bool loadParameterFile(AppState& app, ShellServices& services, const std::string
         version = first.empty() ? 0 : static_cast<std::uint8_t>(first[0]);
         if (version == kImageFormat) {
             FileFields f;
-            if (const Refusal r = readFormat50(file, false, false, f); r != Refusal::none) {
+            if (const Refusal r = readFormat50(file, Format50Parts::texts, f); r != Refusal::none) {
                 return refuse(services, r);
             }
             applyFormat50(app, services, f, path);
@@ -983,7 +1015,7 @@ bool loadParameterFileWithImage(AppState& app, ShellServices& services, const st
         applyFormat55(app, services, f, path);
         return true;
     }
-    if (const Refusal r = readFormat50(file, true, true, f); r != Refusal::none) {
+    if (const Refusal r = readFormat50(file, Format50Parts::textsPicture, f); r != Refusal::none) {
         return refuse(services, r);
     }
     applyFormat50(app, services, f, path);
@@ -1012,7 +1044,7 @@ bool readParameterHeader(const std::string& path, ShellState& shell, ParameterHe
         const std::vector<std::byte> first = readPrefix(file, 1);
         const std::uint8_t version = first.empty() ? 0 : static_cast<std::uint8_t>(first[0]);
         if (version == kImageFormat) {
-            if (readFormat50(file, false, false, f) != Refusal::none) {
+            if (readFormat50(file, Format50Parts::fixedOnly, f) != Refusal::none) {
                 return false;
             }
         } else if (version == kDeepFormat) {
