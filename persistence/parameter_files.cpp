@@ -503,6 +503,36 @@ Refusal readDeepFixed(ByteReader& in, FileFields& f)
     return in.ok() ? Refusal::none : Refusal::shortFile;
 }
 
+/// Where the number headers of a format-55 file start when the file is exactly the with-image
+/// layout (a .fpz given to the plain loader); nothing otherwise.
+std::optional<std::uint64_t> headersAfterPicture(InputFile& file, std::size_t count)
+{
+    const std::vector<std::byte> size = readAt(file, kDeepFixedBytes, kPictureSizeBytes);
+    if (size.empty()) {
+        return std::nullopt;
+    }
+    const auto width = static_cast<std::int32_t>(loadU32(size.data()));
+    const auto height = static_cast<std::int32_t>(loadU32(size.data() + 4));
+    if (!sideInRange(width) || !sideInRange(height)) {
+        return std::nullopt;
+    }
+    const std::uint64_t at = kDeepFixedBytes + kPictureSizeBytes + pictureBytes(width, height);
+    const std::vector<std::byte> headers = readAt(file, at, count * kDeepHeaderBytes);
+    if (headers.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t limbs = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto n =
+            static_cast<std::int32_t>(loadU32(headers.data() + i * kDeepHeaderBytes + 4));
+        limbs += static_cast<std::uint64_t>(std::llabs(static_cast<std::int64_t>(n)));
+    }
+    if (at + count * kDeepHeaderBytes + 4 * limbs != file.length()) {
+        return std::nullopt;
+    }
+    return at;
+}
+
 Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
 {
     std::vector<std::byte> fixed(kDeepFixedBytes);
@@ -532,6 +562,12 @@ Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
         }
     }
     const std::size_t count = storedNumberCount(f.modeWord);
+    if (!withPicture) {
+        // A file with a picture read without it: its numbers follow the picture.
+        if (!file.seek(headersAfterPicture(file, count).value_or(kDeepFixedBytes))) {
+            return Refusal::shortFile;
+        }
+    }
     std::vector<std::byte> headers(count * kDeepHeaderBytes);
     if (!file.read(headers)) {
         return Refusal::shortFile;

@@ -327,6 +327,12 @@ TEST(DeepFileWithImage, ChangesThePictureSizeAndKeepsNumbersAndPicture)
     const std::string again = folder.file("j2.fpz");
     ASSERT_TRUE(saveDeepFileWithImage(loaded.app, loaded.pictures, again));
     EXPECT_EQ(readBytes(again), bytes);
+
+    // The plain loader (a .fpz named on the command line) reads its view past the picture.
+    Program plain;
+    ASSERT_TRUE(loadParameterFile(plain.app, plain.shell.services, path));
+    EXPECT_EQ(test::storedImages(plain.app.view), test::storedImages(saved.app.view));
+    EXPECT_EQ(plain.app.iterations.width, 640);
 }
 
 TEST(StandardFileWithImage, ATextLongerThanItsFieldKeepsItsExponent)
