@@ -72,11 +72,12 @@ bool saveDeepFileWithImage(AppState& app, PictureWriter& pictures, const std::st
 // nothing beyond the resets made before reading (colour flags, palette options, pot value and
 // palette offset to 0). An empty path returns false at once.
 
-/// .fra (format 43), .fdz (format 55 via loadDeepFile), format 50 (its picture, if any, is not
-/// read) and the older layouts by their length. The loaded view then waits for a render.
+/// .fra (format 43), .fdz (format 55 via loadDeepFile), format 50 and the older layouts by
+/// their length. Files that carry a picture (.fpi, .fpz) give their view; the picture is not
+/// read. The loaded view then waits for a render.
 bool loadParameterFile(AppState& app, ShellServices& services, const std::string& path);
 
-/// Format 55 without image.
+/// Format 55 without image (a .fpz is read past its picture).
 bool loadDeepFile(AppState& app, ShellServices& services, const std::string& path);
 
 /// .fpz (version byte 55) and .fpi (any other version byte): the view and the stored picture,
