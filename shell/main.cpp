@@ -1,6 +1,7 @@
-// The quorvalis program. Until the windows exist it runs the start-up that needs no window and
-// prints the view it starts with.
+// The quorvalis program. Until the windows exist it runs the start-up that needs no window,
+// loads a parameter file named on the command line, and prints the view it starts with.
 #include "engine/view_state.h"
+#include "persistence/parameter_files.h"
 #include "shell/app_state.h"
 #include "shell/prompts.h"
 #include "shell/shell_observer.h"
@@ -76,6 +77,14 @@ public:
 
     void requestRepaint() override {}
 
+    void showFractalType(bool, bool) override {}
+
+    void showMultiThreaded(bool) override {}
+
+    void setMenuTitle(std::string_view) override {}
+
+    void sizePictureWindow(std::int32_t, std::int32_t) override {}
+
     const std::string& title() const { return m_title; }
 
 private:
@@ -131,6 +140,13 @@ int main(int argc, char** argv)
     qv::ClockSeededRandom random;
     qv::ShellServices services{prompts, observer, paletteHost, random};
     const std::string parameterFile = qv::startUpWithoutWindows(app, environment, services);
+    bool loaded = false;
+    if (!parameterFile.empty()) {
+        loaded = qv::loadParameterFile(app, services, parameterFile);
+        if (loaded) {
+            app.shell.currentFileName = parameterFile;
+        }
+    }
 
     const qv::ViewState& view = app.view;
     const qv::MandelbrotNumbers& m = view.mandelbrot;
@@ -143,9 +159,15 @@ int main(int argc, char** argv)
               << "real:        " << (mandelbrot ? m.xmin.text : j.xmin.text) << " .. "
               << (mandelbrot ? m.xmax.text : j.xmax.text) << '\n'
               << "imaginary:   " << (mandelbrot ? m.ymin.text : j.ymin.text) << " .. "
-              << (mandelbrot ? m.ymax.text : j.ymax.text) << '\n'
-              << "iterMax:     " << view.iterMax << '\n'
+              << (mandelbrot ? m.ymax.text : j.ymax.text) << '\n';
+    if (!mandelbrot) {
+        std::cout << "constant:    " << j.cr.text << ", " << j.ci.text << '\n';
+    }
+    std::cout << "iterMax:     " << view.iterMax << '\n'
               << "bailout:     " << view.bailout << '\n'
+              << "pot value:   " << view.potValue << '\n'
+              << "colourFlags: " << app.settings.colourFlags << '\n'
+              << "deep zoom:   " << (view.deepZoom != 0 ? "on" : "off") << '\n'
               << "precision:   " << view.precisionBits << " bits\n"
               << "deepLimit:   " << view.deepLimit << '\n'
               << "picture:     " << app.settings.pictureWidth << " x " << app.settings.pictureHeight
@@ -153,8 +175,7 @@ int main(int argc, char** argv)
               << "threads:     " << app.settings.threads
               << (app.settings.multiThreaded != 0 ? " (multi-threaded)" : "") << '\n';
     if (!parameterFile.empty()) {
-        std::cout << "parameter file: " << parameterFile
-                  << " (this build cannot read parameter files yet; not loaded)\n";
+        std::cout << "parameter file: " << parameterFile << (loaded ? "" : " (not loaded)") << '\n';
     }
-    return 0;
+    return parameterFile.empty() || loaded ? 0 : 1;
 }
