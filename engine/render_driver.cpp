@@ -498,11 +498,13 @@ void renderView(AppState& app, RenderHost& host, const RenderOptions& options)
     }
 }
 
-void renderSingle(AppState& app, RenderHost& host, const RenderOptions& options)
+namespace {
+
+/// The first steps of both extended renderers: rendering on, the controls off and the window in
+/// front (unless an animation runs), the buffer fitted. Returns whether this is the start-up
+/// picture, clearing that flag.
+bool beginExtendedRender(AppState& app, RenderHost& host)
 {
-    if (!pictureHasPixels(app)) {
-        return;
-    }
     const bool firstPicture = std::exchange(app.render.firstPicture, 0) != 0;
     app.shell.rendering = 1;
     if (!animationRuns(app)) {
@@ -510,6 +512,17 @@ void renderSingle(AppState& app, RenderHost& host, const RenderOptions& options)
         host.bringToFront();
     }
     fitBuffer(app);
+    return firstPicture;
+}
+
+} // namespace
+
+void renderSingle(AppState& app, RenderHost& host, const RenderOptions& options)
+{
+    if (!pictureHasPixels(app)) {
+        return;
+    }
+    const bool firstPicture = beginExtendedRender(app, host);
     IterationBuffer& it = app.iterations;
     const std::int32_t width = it.width;
     const std::int32_t height = it.height;
@@ -594,13 +607,7 @@ void renderThreaded(AppState& app, RenderHost& host, const RenderOptions& option
     if (!pictureHasPixels(app)) {
         return;
     }
-    const bool firstPicture = std::exchange(app.render.firstPicture, 0) != 0;
-    app.shell.rendering = 1;
-    if (!animationRuns(app)) {
-        host.setControlsEnabled(false);
-        host.bringToFront();
-    }
-    fitBuffer(app);
+    const bool firstPicture = beginExtendedRender(app, host);
     IterationBuffer& it = app.iterations;
 
     ThreadedRun run;
