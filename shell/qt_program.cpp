@@ -1,0 +1,188 @@
+// QtProgram: windows, commands and the paint protocol of the running program.
+#include "shell/qt_program.h"
+
+#include "engine/colouring.h"
+#include "engine/view_state.h"
+#include "shell/menu_window.h"
+#include "shell/picture_window.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace qv {
+
+namespace {
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
+    : m_app(app), m_prompts(prompts), m_services{prompts, *this, *this, random},
+      m_escape(std::make_unique<EscapeWatcher>())
+{
+    qApp->installEventFilter(m_escape.get());
+}
+
+QtProgram::~QtProgram()
+{
+    qApp->removeEventFilter(m_escape.get());
+}
+
+void QtProgram::createWindows()
+{
+    m_picture = std::make_unique<PictureWindow>(m_app, *this);
+    m_picture->setWindowTitle(qs(kProgramTitle));
+    m_picture->placeAtHome();
+    m_menu = new MenuWindow(*this, m_picture.get());
+    m_menu->setWindowTitle(qs(kProgramTitle));
+    m_menu->placeBeside(m_app.settings.pictureWidth);
+    m_picture->show();
+    m_menu->show();
+}
+
+void QtProgram::dispatchCommand(CommandId id)
+{
+    if (m_app.shell.rendering != 0) {
+        m_pending.push_back(id);
+        return;
+    }
+    runCommand(id);
+}
+
+void QtProgram::runPendingCommands()
+{
+    while (!m_pending.empty() && m_app.shell.rendering == 0 && !m_quitting) {
+        const CommandId id = m_pending.front();
+        m_pending.pop_front();
+        runCommand(id);
+    }
+}
+
+void QtProgram::runCommand(CommandId id)
+{
+    if (!commandAvailable(id)) {
+        return;
+    }
+    switch (id) {
+    case CommandId::exit:
+        confirmQuit();
+        break;
+    case CommandId::originalMandelbrot:
+        originalMandelbrot(m_app, m_services);
+        // A Cancel leaves the picture stale too: it is drawn again.
+        requestRepaint();
+        break;
+    default:
+        break;
+    }
+}
+
+void QtProgram::confirmQuit()
+{
+    if (!m_prompts.askOkCancel(kQuitQuestion)) {
+        return;
+    }
+    quit();
+}
+
+void QtProgram::quit()
+{
+    if (m_quitting) {
+        return;
+    }
+    m_quitting = true;
+    m_app.shell.quitRequested = 1;
+    m_pending.clear();
+    if (m_picture) {
+        m_menu->hide();
+        m_picture->hide();
+    }
+    QCoreApplication::quit();
+}
+
+void QtProgram::requestRender()
+{
+    m_app.shell.pictureValid = 0;
+    requestRepaint();
+}
+
+void QtProgram::refreshOpenDialogs()
+{
+    // The parameters, location, palette and statistics dialogs and the browser are not part of
+    // this program yet, so none can be open.
+}
+
+void QtProgram::renderNow()
+{
+    // Filled in with the render driver.
+    runPendingCommands();
+}
+
+void QtProgram::setMainTitle(std::string_view title)
+{
+    if (m_picture) {
+        m_picture->setWindowTitle(qs(title));
+    }
+}
+
+// The parameters and location dialogs do not exist yet: showing a value in a dialog that is
+// not open does nothing.
+void QtProgram::showPotValue(std::string_view)
+{
+}
+
+void QtProgram::showDeepZoom(bool)
+{
+}
+
+void QtProgram::showIterMax(std::string_view)
+{
+}
+
+void QtProgram::refreshLocationFields()
+{
+}
+
+void QtProgram::showBoxedZoom(bool)
+{
+}
+
+void QtProgram::showAutoPotValue(bool)
+{
+}
+
+void QtProgram::requestRepaint()
+{
+    if (m_picture) {
+        m_picture->update();
+    }
+}
+
+void QtProgram::clearPictureFromImage()
+{
+    m_app.shell.pictureFromImage = 0;
+}
+
+void QtProgram::reopenPaletteDialog()
+{
+    // No palette dialog exists yet, so none is open.
+}
+
+void QtProgram::redisplayPicture()
+{
+    if (m_app.iterations.width <= 0 || m_app.picture.pixels.empty()) {
+        return;
+    }
+    buildPicture(m_app.picture, m_app.iterations, m_app.palette, drawingMode(m_app.view.modeWord),
+                 m_app.paletteState.paletteOffset);
+    if (m_picture) {
+        m_picture->showKeptPicture();
+    }
+}
+
+} // namespace qv

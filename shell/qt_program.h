@@ -1,0 +1,102 @@
+// QtProgram: the running program's windows and commands. It owns the picture window and the
+// menu window, dispatches the menu's commands, keeps the paint protocol (a stale picture
+// renders from the event loop, never inside a paint), and shows in the windows what the view
+// and palette code report.
+#pragma once
+
+#include "shell/app_state.h"
+#include "shell/commands.h"
+#include "shell/prompts.h"
+#include "shell/qt_escape_watcher.h"
+#include "shell/shell_services.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include <QObject>
+
+namespace qv {
+
+class MenuWindow;
+class PictureWindow;
+
+class QtProgram : public QObject, public ShellObserver, public PaletteHost
+{
+    Q_OBJECT
+
+public:
+    /// Binds the program's records and the person's dialogs; no window exists yet, so what
+    /// start-up shows before createWindows goes nowhere, as it would in a window not yet made.
+    QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random);
+    ~QtProgram() override;
+
+    QtProgram(const QtProgram&) = delete;
+    QtProgram& operator=(const QtProgram&) = delete;
+
+    /// The services start-up and the commands use: these prompts, this observer and host.
+    ShellServices& services() { return m_services; }
+
+    /// Creates the picture window at (0, 20) and the menu window beside it, and shows both.
+    void createWindows();
+
+    PictureWindow& pictureWindow() { return *m_picture; }
+
+    MenuWindow& menuWindow() { return *m_menu; }
+
+    EscapeWatcher& escapeWatcher() { return *m_escape; }
+
+    /// Carries out a menu command. A command that arrives while a render runs waits until the
+    /// render has ended.
+    void dispatchCommand(CommandId id);
+
+    /// The picture is stale: pictureValid = 0 and the picture window repaints, which renders.
+    void requestRender() override;
+
+    /// Every open dialog is closed and opened again with current values; an open browser is
+    /// brought to the front.
+    void refreshOpenDialogs();
+
+    /// Renders the current view now (the picture window's queued render), then runs the
+    /// view-change step's refresh and any command that arrived meanwhile.
+    void renderNow();
+
+    /// Ends the program: quitRequested, windows closed, event loop left.
+    void quit();
+
+    /// Commands held back while a render ran, in order.
+    const std::deque<CommandId>& pendingCommands() const { return m_pending; }
+
+    // ShellObserver
+    void setMainTitle(std::string_view title) override;
+    void showPotValue(std::string_view text) override;
+    void showDeepZoom(bool on) override;
+    void showIterMax(std::string_view text) override;
+    void refreshLocationFields() override;
+    void showBoxedZoom(bool on) override;
+    void showAutoPotValue(bool on) override;
+    void requestRepaint() override;
+
+    // PaletteHost
+    void clearPictureFromImage() override;
+    void reopenPaletteDialog() override;
+    void redisplayPicture() override;
+
+    /// Runs the commands held back while a render ran, unless a render runs again.
+    void runPendingCommands();
+
+private:
+    void runCommand(CommandId id);
+    void confirmQuit();
+
+    AppState& m_app;
+    Prompts& m_prompts;
+    ShellServices m_services;
+    std::unique_ptr<EscapeWatcher> m_escape;
+    std::unique_ptr<PictureWindow> m_picture;
+    MenuWindow* m_menu = nullptr; ///< owned by the picture window
+    std::deque<CommandId> m_pending;
+    bool m_quitting = false;
+};
+
+} // namespace qv
