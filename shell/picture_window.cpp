@@ -88,6 +88,7 @@ void PictureWindow::paintEvent(QPaintEvent*)
     if (shell.animationRunning != 0) {
         return; // the animation draws by itself
     }
+    m_painting = true;
     QPainter painter(this);
     const QImage kept = m_showRows ? m_rows : imageOf(m_app.picture);
     if (kept.isNull()) {
@@ -116,6 +117,7 @@ void PictureWindow::paintEvent(QPaintEvent*)
         ++m_queuedRenders;
         QMetaObject::invokeMethod(this, &PictureWindow::runQueuedRender, Qt::QueuedConnection);
     }
+    m_painting = false;
 }
 
 void PictureWindow::runQueuedRender()

@@ -36,6 +36,9 @@ public:
 
     const PointerState& pointer() const { return m_pointer; }
 
+    /// True while paintEvent runs (a render must never start then).
+    bool painting() const { return m_painting; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -56,6 +59,7 @@ private:
     bool m_showRows = false;
     bool m_renderQueued = false;
     bool m_snapping = false;
+    bool m_painting = false;
     int m_queuedRenders = 0;
 };
 

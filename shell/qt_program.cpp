@@ -119,8 +119,86 @@ void QtProgram::refreshOpenDialogs()
 
 void QtProgram::renderNow()
 {
-    // Filled in with the render driver.
+    const ShellState& shell = m_app.shell;
+    if (shell.pictureValid != 0 || shell.pictureFromImage != 0 || shell.rendering != 0 ||
+        shell.quitRequested != 0) {
+        return;
+    }
+    // The render driver is called here once it is part of the program.
+    m_escape->forget();
     runPendingCommands();
+}
+
+void QtProgram::pumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtProgram::escapePressed()
+{
+    ++m_escapePolls;
+    // Closing a window during a render ends the render as Esc does.
+    return m_escape->takePress() || m_app.shell.quitRequested != 0;
+}
+
+void QtProgram::showProgress(std::int32_t, std::int32_t)
+{
+    // The windows show progress in the titles the renderer sets.
+}
+
+void QtProgram::setMenuTitle(std::string_view title)
+{
+    if (m_menu != nullptr) {
+        m_menu->setWindowTitle(qs(title));
+    }
+}
+
+void QtProgram::setControlsEnabled(bool enabled)
+{
+    // The menu window belongs to the picture window and follows it.
+    if (m_picture) {
+        m_picture->setEnabled(enabled);
+    }
+}
+
+void QtProgram::bringToFront()
+{
+    if (m_picture && m_picture->isVisible()) {
+        m_picture->raise();
+        m_picture->activateWindow();
+    }
+}
+
+void QtProgram::invalidatePicture()
+{
+    if (m_picture) {
+        m_picture->showKeptPicture();
+    }
+}
+
+void QtProgram::drawRow(std::int32_t row, std::span<const std::uint32_t> colours)
+{
+    if (m_picture) {
+        m_picture->drawRow(row, colours);
+    }
+}
+
+void QtProgram::writeThumbnail(const std::string&)
+{
+}
+
+void QtProgram::resizeSurface(std::int32_t width, std::int32_t height)
+{
+    if (m_picture) {
+        m_picture->resize(width, height);
+    }
+}
+
+void QtProgram::setArrowCursor()
+{
+    if (m_picture) {
+        m_picture->setCursor(Qt::ArrowCursor);
+    }
 }
 
 void QtProgram::setMainTitle(std::string_view title)

@@ -10,8 +10,10 @@
 #include "shell/qt_escape_watcher.h"
 #include "shell/shell_services.h"
 
+#include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 
 #include <QObject>
@@ -77,6 +79,27 @@ public:
     void showAutoPotValue(bool on) override;
     void requestRepaint() override;
 
+    // RenderHost
+    void pumpEvents();
+    bool escapePressed();
+    void showProgress(std::int32_t rowsDone, std::int32_t rows);
+    void setMenuTitle(std::string_view title);
+    void setControlsEnabled(bool enabled);
+    void bringToFront();
+    void invalidatePicture();
+    void drawRow(std::int32_t row, std::span<const std::uint32_t> colours);
+    void writeThumbnail(const std::string& path);
+    void resizeSurface(std::int32_t width, std::int32_t height);
+    void setArrowCursor();
+
+    /// Esc polls made by renders so far (the tests count them).
+    int escapePolls() const { return m_escapePolls; }
+
+    /// Renders started, and of them those started while the picture window painted (never).
+    int rendersStarted() const { return m_rendersStarted; }
+
+    int rendersStartedInPaint() const { return m_rendersStartedInPaint; }
+
     // PaletteHost
     void clearPictureFromImage() override;
     void reopenPaletteDialog() override;
@@ -97,6 +120,9 @@ private:
     MenuWindow* m_menu = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;
     bool m_quitting = false;
+    int m_escapePolls = 0;
+    int m_rendersStarted = 0;
+    int m_rendersStartedInPaint = 0;
 };
 
 } // namespace qv
