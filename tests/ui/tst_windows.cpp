@@ -81,6 +81,15 @@ private slots:
         QTRY_COMPARE(f.menu().size(), QSize(420, 50));
     }
 
+    void pictureLargerThanTheScreenStartsAtItsCorner()
+    {
+        // A 640 x 480 picture on a screen 400 pixels high.
+        ProgramFixture f({1280, 400, 32});
+        QVERIFY(f.showWindows());
+        QTRY_COMPARE(f.picture().pos(), QPoint(0, 0));
+        QCOMPARE(f.picture().size(), QSize(640, 480));
+    }
+
     void menuHasEveryItemInOrder()
     {
         ProgramFixture f;
