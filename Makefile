@@ -1,11 +1,12 @@
 # Set-up and everyday commands; CMake does the building.
 BUILD      ?= build
 SAN_BUILD  ?= build-san
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_OPTS ?=
 
-.PHONY: all deps build run test test-fast test-san bench format clean
+.PHONY: all deps build run test test-fast test-san test-tsan bench format clean
 
 all: build
 
@@ -20,8 +21,9 @@ run: build
 	./$(BUILD)/quorvalis
 
 # Every test: the release build, then the core tests again under Address- and
-# UndefinedBehaviorSanitizer in a second build folder.
-test: test-fast test-san
+# UndefinedBehaviorSanitizer in a second build folder, then the tests of the code that runs
+# worker threads under ThreadSanitizer in a third.
+test: test-fast test-san test-tsan
 
 test-fast: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -33,6 +35,14 @@ test-san: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L core
 
+# Only the render driver starts threads; its tests are what ThreadSanitizer has to watch.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread \
+	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core -R '^RenderDriver\.'
+
 bench: build
 	./$(BUILD)/bench/qv_bench
 
@@ -40,4 +50,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

@@ -4,6 +4,7 @@
 
 #include "engine/iteration_buffer.h"
 #include "engine/picture_buffer.h"
+#include "engine/render_state.h"
 #include "engine/view_state.h"
 #include "palette/palette.h"
 #include "palette/palette_state.h"
@@ -61,6 +62,7 @@ struct AppState
     ViewState view;
     RenderSettings settings;
     ShellState shell;
+    RenderState render;
     IterationBuffer iterations;
     Palette palette;
     PaletteState paletteState;

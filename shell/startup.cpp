@@ -94,6 +94,7 @@ std::string startUpWithoutWindows(AppState& app, const StartupEnvironment& envir
 
     app.shell = start.shell;
     app.settings = start.settings;
+    app.render.firstPicture = 1;
     app.view.modeWord = start.view.modeWord;
     app.view.iterMax = start.view.iterMax;
     app.view.bailout = start.view.bailout;

@@ -74,8 +74,8 @@ struct StartupEnvironment
 };
 
 /// The start-up steps that need no window, in order: picture size, processor count, buffers
-/// and palette table, start values with the default palette for the colour flags, GMP numbers
-/// at 96 bits, resetCoordinates. Returns the
+/// and palette table, start values with the default palette for the colour flags, the
+/// renderer's first-picture flag, GMP numbers at 96 bits, resetCoordinates. Returns the
 /// parameter file named on the command line when that file exists (empty otherwise); loading
 /// it, which also makes it currentFileName, is the parameter-file loader's work.
 std::string startUpWithoutWindows(AppState& app, const StartupEnvironment& environment,
