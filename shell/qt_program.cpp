@@ -2,6 +2,7 @@
 #include "shell/qt_program.h"
 
 #include "engine/colouring.h"
+#include "engine/render_driver.h"
 #include "engine/view_state.h"
 #include "shell/menu_window.h"
 #include "shell/picture_window.h"
@@ -124,8 +125,17 @@ void QtProgram::renderNow()
         shell.quitRequested != 0) {
         return;
     }
-    // The render driver is called here once it is part of the program.
+    // The picture is stale because the view or a setting changed since the last render, so a
+    // deep render's suppression of further renders ends here; and Esc pressed before this
+    // render began must not stop it.
+    m_app.render.renderSuppressed = 0;
     m_escape->forget();
+    ++m_rendersStarted;
+    if (m_picture && m_picture->painting()) {
+        ++m_rendersStartedInPaint;
+    }
+    renderView(m_app, *this);
+    refreshFromDeep(m_app.view, viewContext(m_app), *this);
     runPendingCommands();
 }
 
@@ -185,6 +195,14 @@ void QtProgram::drawRow(std::int32_t row, std::span<const std::uint32_t> colours
 
 void QtProgram::writeThumbnail(const std::string&)
 {
+    // Thumbnails need the picture files; a render asks for one only when a parameter file
+    // belongs to the picture, which no command of this build can bring about yet.
+}
+
+void QtProgram::makeBackup(BackupForm)
+{
+    // Backups need the parameter files; the renderer asks for one only with "Autosave
+    // parameter", which no command of this build can switch on yet.
 }
 
 void QtProgram::resizeSurface(std::int32_t width, std::int32_t height)

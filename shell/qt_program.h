@@ -4,6 +4,7 @@
 // and palette code report.
 #pragma once
 
+#include "engine/render_host.h"
 #include "shell/app_state.h"
 #include "shell/commands.h"
 #include "shell/prompts.h"
@@ -23,7 +24,7 @@ namespace qv {
 class MenuWindow;
 class PictureWindow;
 
-class QtProgram : public QObject, public ShellObserver, public PaletteHost
+class QtProgram : public QObject, public RenderHost, public PaletteHost
 {
     Q_OBJECT
 
@@ -57,7 +58,7 @@ public:
 
     /// Every open dialog is closed and opened again with current values; an open browser is
     /// brought to the front.
-    void refreshOpenDialogs();
+    void refreshOpenDialogs() override;
 
     /// Renders the current view now (the picture window's queued render), then runs the
     /// view-change step's refresh and any command that arrived meanwhile.
@@ -80,17 +81,18 @@ public:
     void requestRepaint() override;
 
     // RenderHost
-    void pumpEvents();
-    bool escapePressed();
-    void showProgress(std::int32_t rowsDone, std::int32_t rows);
-    void setMenuTitle(std::string_view title);
-    void setControlsEnabled(bool enabled);
-    void bringToFront();
-    void invalidatePicture();
-    void drawRow(std::int32_t row, std::span<const std::uint32_t> colours);
-    void writeThumbnail(const std::string& path);
-    void resizeSurface(std::int32_t width, std::int32_t height);
-    void setArrowCursor();
+    void makeBackup(BackupForm form) override;
+    void pumpEvents() override;
+    bool escapePressed() override;
+    void showProgress(std::int32_t rowsDone, std::int32_t rows) override;
+    void setMenuTitle(std::string_view title) override;
+    void setControlsEnabled(bool enabled) override;
+    void bringToFront() override;
+    void invalidatePicture() override;
+    void drawRow(std::int32_t row, std::span<const std::uint32_t> colours) override;
+    void writeThumbnail(const std::string& path) override;
+    void resizeSurface(std::int32_t width, std::int32_t height) override;
+    void setArrowCursor() override;
 
     /// Esc polls made by renders so far (the tests count them).
     int escapePolls() const { return m_escapePolls; }

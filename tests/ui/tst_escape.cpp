@@ -18,6 +18,9 @@ private slots:
     {
         ProgramFixture f;
         QVERIFY(f.showWindows());
+        // The first picture is done: no render reads the latch meanwhile.
+        QTRY_COMPARE(f.app.shell.pictureValid, 1);
+        QCOMPARE(f.app.shell.rendering, 0);
         f.picture().setEnabled(false);
         QVERIFY(!f.menu().isEnabled());
         qv::EscapeWatcher& watcher = f.program.escapeWatcher();
