@@ -26,8 +26,6 @@ public:
 
     void setMainTitle(std::string_view) override {}
 
-    void setMenuTitle(std::string_view) override {}
-
     void showPotValue(std::string_view) override {}
 
     void showDeepZoom(bool) override {}
@@ -56,7 +54,13 @@ public:
 
     void makeBackup(qv::BackupForm) override {}
 
-    void resizeSurface(std::int32_t, std::int32_t) override {}
+    void sizePictureWindow(std::int32_t, std::int32_t) override {}
+
+    void showFractalType(bool, bool) override {}
+
+    void showMultiThreaded(bool) override {}
+
+    void setMenuTitle(std::string_view) override {}
 
     void setArrowCursor() override {}
 };

@@ -462,7 +462,7 @@ void renderView(AppState& app, RenderHost& host, const RenderOptions& options)
 
     const RendererKind kind = chooseRenderer(app);
     if (!startupSingle(app) && (width != app.render.lastWidth || height != app.render.lastHeight)) {
-        host.resizeSurface(width, height);
+        host.sizePictureWindow(width, height);
         app.render.lastWidth = width;
         app.render.lastHeight = height;
     }

@@ -15,8 +15,9 @@ namespace qv {
 /// render, a deep one after a deep render.
 enum class BackupForm { Standard, Deep };
 
-/// The view's controls and the picture window's title come from ShellObserver: setMainTitle
-/// is the picture window's title, showIterMax the parameters dialog's "Iter max:" field.
+/// The view's controls and the window titles come from ShellObserver: setMainTitle is the
+/// picture window's title, setMenuTitle the menu window's, showIterMax the parameters dialog's
+/// "Iter max:" field, sizePictureWindow fits the drawing surface to a new picture size.
 /// Every call comes from the user-interface thread.
 class RenderHost : public ShellObserver
 {
@@ -30,8 +31,6 @@ public:
     virtual bool escapePressed() = 0;
     /// Rows finished so far out of `rows`, given at every poll of Esc.
     virtual void showProgress(std::int32_t rowsDone, std::int32_t rows) = 0;
-    /// The menu window's title.
-    virtual void setMenuTitle(std::string_view title) = 0;
     /// Disables or enables the controls of the picture and menu windows.
     virtual void setControlsEnabled(bool enabled) = 0;
     /// Brings the picture window to the front.
@@ -49,8 +48,6 @@ public:
     virtual void writeThumbnail(const std::string& path) = 0;
     /// Makes a backup copy of the parameters and the picture in the given form.
     virtual void makeBackup(BackupForm form) = 0;
-    /// The picture window's drawing surface takes the new picture size.
-    virtual void resizeSurface(std::int32_t width, std::int32_t height) = 0;
     /// The arrow cursor over the picture window.
     virtual void setArrowCursor() = 0;
 };

@@ -236,7 +236,8 @@ void textToDeep(ViewState& view)
     forEachCurrent(view, [](ViewNumber& n) { textToMpf(n.text, n.mp()); });
 }
 
-bool textToDeep(ViewState& view, std::span<const std::string_view> fileFields)
+bool textToDeep(ViewState& view, std::span<const std::string_view> fileFields,
+                std::size_t fieldChars)
 {
     const bool mandelbrot = isMandelbrot(view);
     const std::size_t stored = mandelbrot ? MandelbrotNumbers::kStored : JuliaNumbers::kStored;
@@ -251,7 +252,7 @@ bool textToDeep(ViewState& view, std::span<const std::string_view> fileFields)
         std::copy(julia.begin(), julia.end(), numbers.begin());
     }
     for (std::size_t i = 0; i < stored; ++i) {
-        std::string_view field = fileFields[i].substr(0, kFileFieldChars);
+        std::string_view field = fileFields[i].substr(0, fieldChars);
         field = field.substr(0, field.find('\0'));
         if (textToMpf(field, numbers[i]->mp())) {
             numbers[i]->text = field;

@@ -23,7 +23,7 @@ inline constexpr std::int32_t kMinPrecisionBits = 96;
 inline constexpr std::int32_t kMaxPrecisionBits = 1 << 20;
 /// Deep zoom is on when the adjusted deep limit is at or below this exponent.
 inline constexpr std::int32_t kDeepZoomLimit = -17;
-/// Number text fields of parameter files hold at most this many characters.
+/// Number text fields of the older parameter files hold at most this many characters.
 inline constexpr std::size_t kFileFieldChars = 500;
 /// Drawing mode m is written as character m - 1 of this string.
 inline constexpr std::string_view kModeChars = "0123456789ABCDEFGHIJKLMNOPQR";
@@ -155,9 +155,10 @@ void textToDeep(ViewState& view);
 
 /// The stored numbers of a loaded parameter file (6 for Mandelbrot, 8 for Julia, in walking
 /// order) into the text copies and GMP numbers. Each field ends at its first zero byte and
-/// after kFileFieldChars characters. A field that is not a number changes nothing; a wrong
-/// field count changes nothing and gives false.
-bool textToDeep(ViewState& view, std::span<const std::string_view> fileFields);
+/// after `fieldChars` characters (the field's width). A field that is not a number changes
+/// nothing; a wrong field count changes nothing and gives false.
+bool textToDeep(ViewState& view, std::span<const std::string_view> fileFields,
+                std::size_t fieldChars = kFileFieldChars);
 
 /// Every text copy into its extended field. Text that is not a number leaves it unchanged.
 void textToExtended(ViewState& view);

@@ -56,6 +56,11 @@ std::span<const MenuColumn> menuTable()
 bool commandAvailable(CommandId id)
 {
     switch (id) {
+    case CommandId::loadFractal:
+    case CommandId::loadFractalWithImage:
+    case CommandId::saveFractal:
+    case CommandId::saveFractalWithImage:
+    case CommandId::savePicture:
     case CommandId::exit:
     case CommandId::originalMandelbrot:
         return true;

@@ -48,6 +48,9 @@ int main(int argc, char** argv)
     if (!qv::startUpWithWindows(app, lock, startup, program.services(), parameterFile)) {
         return 0;
     }
+    if (!parameterFile.empty()) {
+        program.loadStartupFile(parameterFile);
+    }
     program.createWindows();
     return QApplication::exec();
 }

@@ -61,7 +61,7 @@ void PictureWindow::drawRow(std::int32_t row, std::span<const std::uint32_t> pix
     if (row < 0 || row >= size.height()) {
         return;
     }
-    if (!m_showRows) {
+    if (!m_showRows || m_rows.size() != size) {
         // Rows are drawn over the picture shown so far, as they would be on the screen.
         const QImage kept = imageOf(m_app.picture);
         m_rows = kept.size() == size ? kept.copy() : QImage(size, QImage::Format_RGB32);
@@ -73,6 +73,13 @@ void PictureWindow::drawRow(std::int32_t row, std::span<const std::uint32_t> pix
     const std::size_t count = std::min(pixels.size(), static_cast<std::size_t>(size.width()));
     std::memcpy(m_rows.scanLine(row), pixels.data(), count * sizeof(std::uint32_t));
     update(0, row, size.width(), 1);
+}
+
+void PictureWindow::showImage(const QImage& image)
+{
+    m_rows = image.convertToFormat(QImage::Format_RGB32);
+    m_showRows = !m_rows.isNull();
+    update();
 }
 
 void PictureWindow::showKeptPicture()

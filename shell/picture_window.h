@@ -28,6 +28,9 @@ public:
     /// and repaints that row.
     void drawRow(std::int32_t row, std::span<const std::uint32_t> pixels);
 
+    /// Shows `image` (a picture as saved) until the kept picture is shown again.
+    void showImage(const QImage& image);
+
     /// Shows the kept picture again (after buildPicture) instead of rows drawn so far.
     void showKeptPicture();
 

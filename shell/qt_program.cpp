@@ -4,8 +4,11 @@
 #include "engine/colouring.h"
 #include "engine/render_driver.h"
 #include "engine/view_state.h"
+#include "persistence/parameter_commands.h"
+#include "persistence/parameter_files.h"
 #include "shell/menu_window.h"
 #include "shell/picture_window.h"
+#include "shell/render_hooks.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -24,9 +27,16 @@ QString qs(std::string_view text)
 
 QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
     : m_app(app), m_prompts(prompts), m_services{prompts, *this, *this, random},
-      m_escape(std::make_unique<EscapeWatcher>())
+      m_escape(std::make_unique<EscapeWatcher>()),
+      m_pictures(std::make_unique<QtPictureWriter>(app))
 {
     qApp->installEventFilter(m_escape.get());
+    // "Save Picture" shows the picture it writes, as written (pixel value 0 black).
+    m_pictures->setPictureShown([this](const QImage& image) {
+        if (m_picture) {
+            m_picture->showImage(image);
+        }
+    });
 }
 
 QtProgram::~QtProgram()
@@ -70,6 +80,21 @@ void QtProgram::runCommand(CommandId id)
         return;
     }
     switch (id) {
+    case CommandId::loadFractal:
+        loadFractal(false);
+        break;
+    case CommandId::loadFractalWithImage:
+        loadFractal(true);
+        break;
+    case CommandId::saveFractal:
+        saveFractal(false);
+        break;
+    case CommandId::saveFractalWithImage:
+        saveFractal(true);
+        break;
+    case CommandId::savePicture:
+        savePicture();
+        break;
     case CommandId::exit:
         confirmQuit();
         break;
@@ -80,6 +105,54 @@ void QtProgram::runCommand(CommandId id)
         break;
     default:
         break;
+    }
+}
+
+bool QtProgram::loadStartupFile(const std::string& path)
+{
+    if (!loadParameterFile(m_app, m_services, path)) {
+        return false;
+    }
+    m_app.shell.currentFileName = path;
+    return true;
+}
+
+void QtProgram::loadFractal(bool withImage)
+{
+    if (withImage) {
+        // The picture comes from the file: it is shown as loaded, not rendered.
+        loadFractalWithImageCommand(m_app, m_services);
+        if (m_picture) {
+            m_picture->showKeptPicture();
+        }
+    } else {
+        loadFractalCommand(m_app, m_services);
+        // The render follows at once, also after a cancelled dialog (a valid picture stays).
+        renderNow();
+    }
+    refreshOpenDialogs();
+}
+
+void QtProgram::saveFractal(bool withImage)
+{
+    if (withImage) {
+        saveFractalWithImageCommand(m_app, m_services, *m_pictures);
+    } else {
+        saveFractalCommand(m_app, m_services, *m_pictures);
+    }
+}
+
+void QtProgram::savePicture()
+{
+    if (m_menu != nullptr) {
+        m_menu->setEnabled(false);
+    }
+    const std::string path = askPictureFileName(m_prompts, m_app.settings);
+    if (!path.empty()) {
+        m_pictures->savePicture(path);
+    }
+    if (m_menu != nullptr) {
+        m_menu->setEnabled(true);
     }
 }
 
@@ -193,23 +266,30 @@ void QtProgram::drawRow(std::int32_t row, std::span<const std::uint32_t> colours
     }
 }
 
-void QtProgram::writeThumbnail(const std::string&)
+void QtProgram::writeThumbnail(const std::string& path)
 {
-    // Thumbnails need the picture files; a render asks for one only when a parameter file
-    // belongs to the picture, which no command of this build can bring about yet.
+    m_pictures->saveThumbnail(path);
 }
 
-void QtProgram::makeBackup(BackupForm)
+void QtProgram::makeBackup(BackupForm form)
 {
-    // Backups need the parameter files; the renderer asks for one only with "Autosave
-    // parameter", which no command of this build can switch on yet.
+    makeRenderBackup(m_app, *m_pictures, form == BackupForm::Deep);
 }
 
-void QtProgram::resizeSurface(std::int32_t width, std::int32_t height)
+void QtProgram::sizePictureWindow(std::int32_t width, std::int32_t height)
 {
     if (m_picture) {
         m_picture->resize(width, height);
     }
+}
+
+// The parameters dialog does not exist yet: its check boxes cannot show anything.
+void QtProgram::showFractalType(bool, bool)
+{
+}
+
+void QtProgram::showMultiThreaded(bool)
+{
 }
 
 void QtProgram::setArrowCursor()

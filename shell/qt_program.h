@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/render_host.h"
+#include "imaging/picture_files.h"
 #include "shell/app_state.h"
 #include "shell/commands.h"
 #include "shell/prompts.h"
@@ -79,6 +80,9 @@ public:
     void showBoxedZoom(bool on) override;
     void showAutoPotValue(bool on) override;
     void requestRepaint() override;
+    void showFractalType(bool mandelbrot, bool julia) override;
+    void showMultiThreaded(bool on) override;
+    void sizePictureWindow(std::int32_t width, std::int32_t height) override;
 
     // RenderHost
     void makeBackup(BackupForm form) override;
@@ -91,8 +95,14 @@ public:
     void invalidatePicture() override;
     void drawRow(std::int32_t row, std::span<const std::uint32_t> colours) override;
     void writeThumbnail(const std::string& path) override;
-    void resizeSurface(std::int32_t width, std::int32_t height) override;
     void setArrowCursor() override;
+
+    /// The picture files of the program (Save Picture, thumbnails, backups).
+    PictureWriter& pictures() { return *m_pictures; }
+
+    /// Loads the parameter file named on the command line; it becomes the current file.
+    /// Before the windows exist, so that the first picture is that view.
+    bool loadStartupFile(const std::string& path);
 
     /// Esc polls made by renders so far (the tests count them).
     int escapePolls() const { return m_escapePolls; }
@@ -113,11 +123,15 @@ public:
 private:
     void runCommand(CommandId id);
     void confirmQuit();
+    void loadFractal(bool withImage);
+    void saveFractal(bool withImage);
+    void savePicture();
 
     AppState& m_app;
     Prompts& m_prompts;
     ShellServices m_services;
     std::unique_ptr<EscapeWatcher> m_escape;
+    std::unique_ptr<QtPictureWriter> m_pictures;
     std::unique_ptr<PictureWindow> m_picture;
     MenuWindow* m_menu = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;

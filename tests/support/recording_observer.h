@@ -4,6 +4,7 @@
 #include "shell/shell_observer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,21 @@ public:
     void showAutoPotValue(bool on) override { record("autoPotValue", on ? "on" : "off"); }
 
     void requestRepaint() override { record("repaint", ""); }
+
+    void showFractalType(bool mandelbrot, bool julia) override
+    {
+        record("fractalType",
+               std::string(mandelbrot ? "mandelbrot" : "-") + " " + (julia ? "julia" : "-"));
+    }
+
+    void showMultiThreaded(bool on) override { record("multiThreaded", on ? "on" : "off"); }
+
+    void setMenuTitle(std::string_view title) override { record("menuTitle", title); }
+
+    void sizePictureWindow(std::int32_t width, std::int32_t height) override
+    {
+        record("pictureWindow", std::to_string(width) + " x " + std::to_string(height));
+    }
 
     /// The value of the last call of kind `what`, or "(none)".
     std::string last(std::string_view what) const

@@ -104,10 +104,18 @@ public:
         record("backup", form == BackupForm::Deep ? "deep" : "standard");
     }
 
-    void resizeSurface(std::int32_t width, std::int32_t height) override
+    void sizePictureWindow(std::int32_t width, std::int32_t height) override
     {
         record("resize", std::to_string(width) + "x" + std::to_string(height));
     }
+
+    void showFractalType(bool mandelbrot, bool julia) override
+    {
+        record("fractalType",
+               std::string(mandelbrot ? "mandelbrot" : "-") + " " + (julia ? "julia" : "-"));
+    }
+
+    void showMultiThreaded(bool on) override { record("multiThreaded", on ? "on" : "off"); }
 
     void setArrowCursor() override { record("cursor", "arrow"); }
 

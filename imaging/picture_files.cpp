@@ -1,0 +1,140 @@
+// Encoding pictures with Qt's image writers.
+#include "imaging/picture_files.h"
+
+#include "persistence/file_io.h"
+
+#include <span>
+#include <string_view>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageWriter>
+#include <QList>
+
+namespace qv {
+namespace {
+
+/// Format_RGB32 keeps 0xffRRGGBB: the top byte of every pixel is set.
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+constexpr std::uint32_t kColourBits = 0x00FFFFFFu;
+
+} // namespace
+
+QImage pictureOfIterations(const IterationBuffer& iterations, const Palette& palette,
+                           std::int32_t paletteOffset)
+{
+    const std::int32_t width = iterations.width;
+    const std::int32_t height = iterations.height;
+    const auto used = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (width <= 0 || height <= 0 || iterations.counts.size() < used) {
+        return {};
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) {
+        return {};
+    }
+    for (std::int32_t j = 0; j < height; ++j) {
+        auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(j));
+        for (std::int32_t i = 0; i < width; ++i) {
+            const std::int32_t v = iterations.counts[iterations.at(i, j)];
+            // The negation in unsigned arithmetic: defined for every stored value.
+            const std::uint32_t colour =
+                v > 0 ? palette.colourAt(static_cast<std::int64_t>(paletteOffset) + v)
+                      : 0u - static_cast<std::uint32_t>(v);
+            row[i] = kOpaque | (colour & kColourBits);
+        }
+    }
+    return image;
+}
+
+QImage imageOfPicture(const PictureBuffer& picture)
+{
+    const std::int32_t width = picture.width;
+    const std::int32_t height = picture.height;
+    const auto used = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (width <= 0 || height <= 0 || picture.pixels.size() < used) {
+        return {};
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) {
+        return {};
+    }
+    for (std::int32_t j = 0; j < height; ++j) {
+        auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(j));
+        const std::size_t first = static_cast<std::size_t>(j) * static_cast<std::size_t>(width);
+        for (std::int32_t i = 0; i < width; ++i) {
+            row[i] = kOpaque | (picture.pixels[first + static_cast<std::size_t>(i)] & kColourBits);
+        }
+    }
+    return image;
+}
+
+QImage thumbnailOf(const QImage& image)
+{
+    return image.scaled(kThumbnailWidth, kThumbnailHeight, Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
+}
+
+PictureSaveResult encodeImageByExtension(const QImage& image, const std::string& path,
+                                         std::int32_t jpegQuality)
+{
+    const std::string_view mimeType = pictureMimeType(path);
+    if (mimeType.empty()) {
+        return PictureSaveResult::nothingWritten;
+    }
+    // The installed writer for the MIME type; EMF and WMF have none.
+    const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(
+        QByteArray(mimeType.data(), static_cast<qsizetype>(mimeType.size())));
+    if (formats.isEmpty() || image.isNull()) {
+        return PictureSaveResult::failed;
+    }
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    if (!buffer.open(QIODevice::WriteOnly)) {
+        return PictureSaveResult::failed;
+    }
+    QImageWriter writer(&buffer, formats.front());
+    if (mimeType == "image/jpeg") {
+        writer.setQuality(jpegQuality);
+    }
+    if (!writer.write(image)) {
+        return PictureSaveResult::failed;
+    }
+    buffer.close();
+    const std::span bytes(reinterpret_cast<const std::byte*>(encoded.constData()),
+                          static_cast<std::size_t>(encoded.size()));
+    return replaceFile(path, bytes) ? PictureSaveResult::written : PictureSaveResult::failed;
+}
+
+PictureSaveResult QtPictureWriter::savePicture(const std::string& path)
+{
+    const QImage image =
+        pictureOfIterations(m_app.iterations, m_app.palette, m_app.paletteState.paletteOffset);
+    if (image.isNull()) {
+        return PictureSaveResult::nothingWritten;
+    }
+    if (m_show) {
+        m_show(image);
+    }
+    return encodeImageByExtension(image, path, jpegQuality(m_app.settings));
+}
+
+PictureSaveResult QtPictureWriter::saveDisplayedPicture(const std::string& path)
+{
+    const QImage image = imageOfPicture(m_app.picture);
+    if (image.isNull()) {
+        return PictureSaveResult::nothingWritten;
+    }
+    return encodeImageByExtension(image, path, jpegQuality(m_app.settings));
+}
+
+PictureSaveResult QtPictureWriter::saveThumbnail(const std::string& path)
+{
+    const QImage image = imageOfPicture(m_app.picture);
+    if (image.isNull()) {
+        return PictureSaveResult::nothingWritten;
+    }
+    return encodeImageByExtension(thumbnailOf(image), path, jpegQuality(m_app.settings));
+}
+
+} // namespace qv

@@ -1,0 +1,92 @@
+// Parameter files: the four kinds the program writes (.fra, .fdz, .fpi, .fpz), every older
+// layout it still reads, and the header the browser shows.
+#pragma once
+
+#include "persistence/picture_writer.h"
+#include "shell/app_state.h"
+#include "shell/shell_observer.h"
+#include "shell/shell_services.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+/// Version bytes of the current layouts.
+inline constexpr std::uint8_t kStandardFormat = 43; ///< .fra
+inline constexpr std::uint8_t kImageFormat = 50; ///< .fpi (and the older format 50 without image)
+inline constexpr std::uint8_t kDeepFormat = 55;  ///< .fdz and .fpz
+
+/// Width of the number text fields this program writes into .fpi files: texts of up to 4999
+/// characters and their zero byte. Files with the older 500-byte fields are read as well.
+inline constexpr std::size_t kImageTextField = 5000;
+
+/// Pictures stored in with-image files are 1..kMaxStoredSide pixels in each direction.
+inline constexpr std::int32_t kMaxStoredSide = 16384;
+
+inline constexpr std::string_view kNotParameterFile = "Not a quorvalis-file!";
+inline constexpr std::string_view kShortParameterFile =
+    "The parameter file is incomplete: it is shorter than its layout.";
+inline constexpr std::string_view kBadPrecision =
+    "The parameter file's precision is out of range (96 to 1048576 bits).";
+inline constexpr std::string_view kBadLimbCount =
+    "The parameter file holds a number with more digits than its precision allows.";
+inline constexpr std::string_view kBadPictureSize =
+    "The picture in the parameter file has a size out of range (1 to 16384 pixels each way).";
+inline constexpr std::string_view kPictureTooLarge =
+    "The picture in the parameter file is too large to be held in memory.";
+
+/// What the browser shows of a parameter file.
+struct ParameterHeader
+{
+    bool mandelbrot = true;           ///< bit 0 of the stored mode word
+    std::int32_t deepZoom = 0;        ///< as stored; 0 for the older layouts
+    std::int32_t precisionShown = 80; ///< 80 without deep zoom, else the stored precisionBits
+};
+
+// --- Saving. Each writes the whole file (replacing an old one only once the new one is
+// complete), then the thumbnail: the path with ".jpg" appended. False when the file could not
+// be written; the thumbnail's outcome does not count.
+
+/// Format 43, the extended view numbers. Bits 4..8 of the colour flags are first brought in
+/// line with the palette options.
+bool saveStandardFile(AppState& app, PictureWriter& pictures, const std::string& path);
+
+/// Format 55, the GMP numbers as 32-bit limbs. The palette options go into the colour flags
+/// first, as for the standard files.
+bool saveDeepFile(AppState& app, PictureWriter& pictures, const std::string& path);
+
+/// Format 50 with the picture: the palette options go into the colour flags, refreshFromDeep
+/// brings the texts up to date, each view number is written as text in a 5000-byte field.
+bool saveStandardFileWithImage(AppState& app, ShellObserver& observer, PictureWriter& pictures,
+                               const std::string& path);
+
+/// Format 55 with the picture block between the fixed fields and the numbers.
+bool saveDeepFileWithImage(AppState& app, PictureWriter& pictures, const std::string& path);
+
+// --- Loading. A file of no known layout is refused with "Not a quorvalis-file!"; a file
+// shorter than its layout, an impossible precision or limb count, or a stored picture of
+// impossible size is refused with its own message (title "QUORVALIS"). A refused file changes
+// nothing beyond the resets made before reading (colour flags, palette options, pot value and
+// palette offset to 0). An empty path returns false at once.
+
+/// .fra (format 43), .fdz (format 55 via loadDeepFile), format 50 and the older layouts by
+/// their length. Files that carry a picture (.fpi, .fpz) give their view; the picture is not
+/// read. The loaded view then waits for a render.
+bool loadParameterFile(AppState& app, ShellServices& services, const std::string& path);
+
+/// Format 55 without image (a .fpz is read past its picture).
+bool loadDeepFile(AppState& app, ShellServices& services, const std::string& path);
+
+/// .fpz (version byte 55) and .fpi (any other version byte): the view and the stored picture,
+/// which replaces the iteration buffer and sets the picture size.
+bool loadParameterFileWithImage(AppState& app, ShellServices& services, const std::string& path);
+
+/// Reads the type, deep zoom flag and precision of a parameter file recognised as
+/// loadParameterFile recognises it, into `header` only; another file leaves `header` as it was
+/// and gives false, without a message. Every call with a path sets lastFilePath to it.
+bool readParameterHeader(const std::string& path, ShellState& shell, ParameterHeader& header);
+
+} // namespace qv
