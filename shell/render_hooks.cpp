@@ -11,4 +11,9 @@ void makeRenderBackup(AppState& app, PictureWriter& pictures, bool deepForm)
     makeBackup(app, pictures, deepForm ? BackupForm::deep : BackupForm::standard);
 }
 
+std::string renderBackupFolder()
+{
+    return programFolder() + "backup/";
+}
+
 } // namespace qv

@@ -24,6 +24,9 @@ std::vector<std::string> UiPrompts::texts() const
 std::optional<std::string> UiPrompts::next(Asked asked)
 {
     const std::string text = asked.text;
+    if (onAsk) {
+        onAsk(asked);
+    }
     m_asked.push_back(std::move(asked));
     if (m_answers.empty()) {
         QTest::qFail(("unexpected question: " + text).c_str(), __FILE__, __LINE__);
@@ -36,7 +39,11 @@ std::optional<std::string> UiPrompts::next(Asked asked)
 
 void UiPrompts::message(std::string_view text, std::string_view title)
 {
-    m_asked.push_back({"message", std::string(text), std::string(title), {}});
+    Asked asked{"message", std::string(text), std::string(title), {}};
+    if (onAsk) {
+        onAsk(asked);
+    }
+    m_asked.push_back(std::move(asked));
 }
 
 bool UiPrompts::askOkCancel(std::string_view text)

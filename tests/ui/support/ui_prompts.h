@@ -5,6 +5,7 @@
 #include "shell/prompts.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ public:
     };
 
     const std::vector<Asked>& asked() const { return m_asked; }
+
+    /// Called with every question or message as it is asked, before it is answered.
+    std::function<void(const Asked&)> onAsk;
 
     /// The texts asked so far, in order.
     std::vector<std::string> texts() const;
