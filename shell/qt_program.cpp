@@ -11,8 +11,6 @@
 #include "shell/render_hooks.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace qv {
 
