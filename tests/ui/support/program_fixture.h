@@ -1,0 +1,57 @@
+// ProgramFixture: the program as start-up leaves it, on a screen the test chooses, with
+// scripted dialogs and a lock file of its own.
+#pragma once
+
+#include "palette/palette_random.h"
+#include "shell/app_state.h"
+#include "shell/menu_window.h"
+#include "shell/picture_window.h"
+#include "shell/qt_program.h"
+#include "shell/qt_startup.h"
+#include "tests/ui/support/ui_prompts.h"
+
+#include <string>
+
+#include <QTemporaryDir>
+
+namespace qv::test {
+
+/// Makes every warning fail the running test, except the offscreen platform's notes on
+/// window operations it does not carry out (raise, size hints).
+void failOnWarnings();
+
+/// A folder for lock files that outlives every fixture of a test program.
+QString lockFolder();
+
+struct ProgramFixture
+{
+    /// Runs start-up with these facts; `lockName` names the lock file in lockFolder().
+    explicit ProgramFixture(ScreenFacts screen = {1280, 1024, 32}, unsigned processors = 2,
+                            const QString& lockName = QStringLiteral("quorvalis.lock"),
+                            std::string argumentText = {});
+
+    /// Queues answers before start-up asks (the processor box); call start() afterwards.
+    ProgramFixture(ScreenFacts screen, unsigned processors, const QString& lockName,
+                   std::string argumentText, bool deferStart);
+
+    /// Runs start-up; true when the program would go on to its windows.
+    bool start();
+
+    /// Creates and shows the windows, and waits until the picture window is exposed.
+    bool showWindows();
+
+    PictureWindow& picture() { return program.pictureWindow(); }
+
+    MenuWindow& menu() { return program.menuWindow(); }
+
+    UiPrompts prompts;
+    AppState app;
+    ClockSeededRandom random;
+    QtProgram program{app, prompts, random};
+    SingleInstanceLock lock;
+    WindowStartup startup;
+    std::string parameterFile;
+    bool started = false;
+};
+
+} // namespace qv::test

@@ -1,0 +1,294 @@
+// The two windows and the menu: placement, titles, fixed sizes, the menu's captions, ids and
+// order, and the commands that quit or reset the view, answered by scripted dialogs.
+#include "tests/ui/support/program_fixture.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+using qv::CommandId;
+using qv::test::ProgramFixture;
+
+namespace {
+
+struct Item
+{
+    QString caption;
+    int id;
+    bool enabled;
+};
+
+struct Column
+{
+    QString title;
+    std::vector<Item> items;
+};
+
+// The menu as a person reads it, for the comparison below.
+std::vector<Column> menuAsShown(qv::MenuWindow& window)
+{
+    std::vector<Column> columns;
+    for (QAction* top : window.menuBar()->actions()) {
+        Column column{top->text(), {}};
+        for (QAction* a : top->menu()->actions()) {
+            column.items.push_back({a->isSeparator() ? QStringLiteral("-") : a->text(),
+                                    a->data().toInt(), a->isEnabled() && !a->isSeparator()});
+        }
+        columns.push_back(column);
+    }
+    return columns;
+}
+
+} // namespace
+
+class WindowsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+
+    void init() { qv::test::failOnWarnings(); }
+
+    void windowsComeUpBesideEachOther()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        QCOMPARE(f.picture().windowTitle(), QStringLiteral("QUORVALIS"));
+        QCOMPARE(f.picture().pos(), QPoint(0, 20));
+        QCOMPARE(f.picture().size(), QSize(640, 480));
+        QCOMPARE(f.menu().windowTitle(), QStringLiteral("QUORVALIS"));
+        QCOMPARE(f.menu().pos(), QPoint(660, 20));
+        QCOMPARE(f.menu().size(), QSize(420, 40));
+        QVERIFY(f.menu().windowFlags().testFlag(Qt::Tool));
+        QCOMPARE(f.menu().parentWidget(), &f.picture());
+        QVERIFY(f.menu().isVisible());
+    }
+
+    void resizesSnapBack()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        f.picture().move(100, 150);
+        QTRY_COMPARE(f.picture().pos(), QPoint(100, 150));
+        f.picture().resize(300, 200);
+        QTRY_COMPARE(f.picture().size(), QSize(640, 480));
+        QTRY_COMPARE(f.picture().pos(), QPoint(0, 20));
+
+        f.menu().resize(600, 300);
+        QTRY_COMPARE(f.menu().size(), QSize(420, 50));
+        f.menu().resize(420, 20);
+        QTRY_COMPARE(f.menu().size(), QSize(420, 50));
+    }
+
+    void pictureLargerThanTheScreenStartsAtItsCorner()
+    {
+        // A 640 x 480 picture on a screen 400 pixels high.
+        ProgramFixture f({1280, 400, 32});
+        QVERIFY(f.showWindows());
+        QTRY_COMPARE(f.picture().pos(), QPoint(0, 0));
+        QCOMPARE(f.picture().size(), QSize(640, 480));
+    }
+
+    void menuHasEveryItemInOrder()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        const std::vector<Column> expected = {
+            {"File",
+             {{"Browse fractals", 115, false},
+              {"Load Fractal", 120, true},
+              {"Load Fractal with image", 121, true},
+              {"Save Fractal", 125, true},
+              {"Save Fractal with image", 126, true},
+              {"Save Picture", 135, true},
+              {"Statistics", 110, false},
+              {"-", 140, false},
+              {"Exit", 145, true}}},
+            {"Fractal",
+             {{"Fractal Parameters", 165, false},
+              {"Location", 166, false},
+              {"Palette control", 160, false},
+              {"Julia finder", 156, false},
+              {"Original Mandelbrot", 155, true}}},
+            {"Zoom movie",
+             {{"Make movie to disk", 185, false},
+              {"Realtime zoom movie", 192, false},
+              {"Play movie", 186, false}}},
+            {"Help", {{"Info", 175, false}, {"Open helpfile", 180, false}}},
+        };
+        const std::vector<Column> shown = menuAsShown(f.menu());
+        QCOMPARE(shown.size(), expected.size());
+        for (std::size_t c = 0; c < expected.size(); ++c) {
+            QCOMPARE(shown[c].title, expected[c].title);
+            QCOMPARE(shown[c].items.size(), expected[c].items.size());
+            for (std::size_t i = 0; i < expected[c].items.size(); ++i) {
+                const Item& s = shown[c].items[i];
+                const Item& e = expected[c].items[i];
+                QCOMPARE(s.caption, e.caption);
+                QCOMPARE(s.id, e.id);
+                QVERIFY2(s.enabled == e.enabled, qPrintable(e.caption));
+            }
+        }
+        // No keyboard shortcuts.
+        for (QAction* top : f.menu().menuBar()->actions()) {
+            for (QAction* a : top->menu()->actions()) {
+                QVERIFY(a->shortcut().isEmpty());
+            }
+        }
+    }
+
+    void menuItemsDispatchTheirIds()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        f.prompts.answer("cancel");
+        f.menu().action(CommandId::exit)->trigger();
+        QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Do you want to quit?"}));
+    }
+
+    void exitAsksBeforeQuitting()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        f.prompts.answer("cancel");
+        f.program.dispatchCommand(CommandId::exit);
+        QCOMPARE(f.app.shell.quitRequested, 0);
+        QVERIFY(f.picture().isVisible());
+
+        f.prompts.answer("ok");
+        f.program.dispatchCommand(CommandId::exit);
+        QCOMPARE(f.prompts.asked().size(), std::size_t{2});
+        QCOMPARE(f.prompts.asked()[1].kind, std::string("okCancel"));
+        QCOMPARE(f.prompts.asked()[1].text, std::string("Do you want to quit?"));
+        QCOMPARE(f.app.shell.quitRequested, 1);
+        QVERIFY(!f.picture().isVisible());
+        QVERIFY(!f.menu().isVisible());
+    }
+
+    void closingEitherWindowQuitsWithoutAsking()
+    {
+        {
+            ProgramFixture f;
+            QVERIFY(f.showWindows());
+            QVERIFY(f.picture().close());
+            QCOMPARE(f.app.shell.quitRequested, 1);
+            QVERIFY(f.prompts.asked().empty());
+        }
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        QVERIFY(f.menu().close());
+        QCOMPARE(f.app.shell.quitRequested, 1);
+        QVERIFY(!f.picture().isVisible());
+        QVERIFY(f.prompts.asked().empty());
+    }
+
+    void commandsOfPartsStillToComeDoNothing()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        for (const CommandId id :
+             {CommandId::browseFractals, CommandId::statistics, CommandId::separator,
+              CommandId::fractalParameters, CommandId::location, CommandId::paletteControl,
+              CommandId::juliaFinder, CommandId::makeMovieToDisk, CommandId::realtimeZoomMovie,
+              CommandId::playMovie, CommandId::info, CommandId::openHelpfile}) {
+            f.program.dispatchCommand(id);
+        }
+        QVERIFY(f.prompts.asked().empty());
+    }
+
+    void originalMandelbrotResetsOnOk()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        qv::AppState& app = f.app;
+        // A zoomed, recoloured Julia view with a file and a shifted palette.
+        app.view.modeWord = 4 | 2;
+        app.view.iterMax = 4000;
+        app.view.bailout = 7.0;
+        app.settings.colourFlags = 3;
+        app.settings.autoIterIncrease = 0;
+        app.paletteState.paletteOffset = 99;
+        app.paletteState.options.hsl = true;
+        app.shell.juliaShown = 1;
+        app.shell.mandelbrotShown = 1;
+        app.shell.currentFileName = "x.fra";
+        app.shell.lastFilePath = "x.fra";
+        app.shell.pictureValid = 1;
+        app.view.mandelbrot.xmin.ext = -0.1L;
+
+        f.prompts.answer("ok");
+        f.program.dispatchCommand(CommandId::originalMandelbrot);
+        QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Main Mandelbrot?"}));
+        QCOMPARE(f.prompts.asked()[0].kind, std::string("okCancel"));
+        QCOMPARE(app.view.modeWord, 5u);
+        QCOMPARE(app.view.iterMax, 100);
+        QCOMPARE(app.view.bailout, 100.0);
+        QCOMPARE(app.settings.colourFlags, 4u);
+        QCOMPARE(app.settings.autoIterIncrease, 1);
+        QCOMPARE(app.paletteState.paletteOffset, 0);
+        QVERIFY(!app.paletteState.options.hsl);
+        QCOMPARE(app.shell.juliaShown, 0);
+        QCOMPARE(app.shell.mandelbrotShown, 0);
+        QCOMPARE(app.shell.currentFileName, std::string());
+        QCOMPARE(app.shell.lastFilePath, std::string());
+        QCOMPARE(app.shell.pictureValid, 0);
+        QCOMPARE(app.view.deepZoom, 0);
+        QVERIFY(app.view.mandelbrot.xmin.ext == -2.5L);
+        QVERIFY(app.view.mandelbrot.ymax.ext == 1.5L);
+    }
+
+    void originalMandelbrotCancelledKeepsTheViewButNotThePaletteOptions()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        qv::AppState& app = f.app;
+        app.paletteState.options = {true, true, true, true, true};
+        app.view.iterMax = 777;
+        app.view.mandelbrot.xmin.ext = -1.0L;
+        app.shell.pictureValid = 1;
+        f.prompts.answer("cancel");
+        f.program.dispatchCommand(CommandId::originalMandelbrot);
+        QVERIFY(app.paletteState.options == qv::PaletteOptions{});
+        QCOMPARE(app.view.iterMax, 777);
+        QVERIFY(app.view.mandelbrot.xmin.ext == -1.0L);
+        QCOMPARE(app.shell.pictureValid, 0);
+    }
+
+    void originalMandelbrotCancelledInDeepZoomStaysDeep()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        qv::AppState& app = f.app;
+        auto& m = app.view.mandelbrot;
+        m.xmin.text = "-7.5e-1";
+        m.xmax.text = "-7.4999999999999999999999e-1";
+        m.ymin.text = "1.0e-1";
+        m.ymax.text = "1.00000000000000000000075e-1";
+        QVERIFY(
+            qv::takeTypedView(app.view, qv::viewContext(app), f.program, qv::TypedView::Window));
+        QCOMPARE(app.view.deepZoom, 1);
+        f.prompts.answer("cancel");
+        f.program.dispatchCommand(CommandId::originalMandelbrot);
+        QCOMPARE(app.view.deepZoom, 1);
+        QCOMPARE(m.xmin.text, std::string("-7.5e-1"));
+    }
+
+    void commandsDuringARenderWaitForItsEnd()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        f.app.shell.rendering = 1;
+        f.program.dispatchCommand(CommandId::exit);
+        QVERIFY(f.prompts.asked().empty());
+        QCOMPARE(f.program.pendingCommands().size(), std::size_t{1});
+        f.app.shell.rendering = 0;
+        f.prompts.answer("cancel");
+        f.program.runPendingCommands();
+        QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Do you want to quit?"}));
+        QVERIFY(f.program.pendingCommands().empty());
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
