@@ -2,6 +2,7 @@
 // it with its windows, the headless renderer with a progress bar, tests with a script.
 #pragma once
 
+#include "engine/backup_form.h"
 #include "shell/shell_observer.h"
 
 #include <cstdint>
@@ -10,10 +11,6 @@
 #include <string_view>
 
 namespace qv {
-
-/// The two forms of a backup copy: a standard parameter file after an extended-precision
-/// render, a deep one after a deep render.
-enum class BackupForm { Standard, Deep };
 
 /// The view's controls and the window titles come from ShellObserver: setMainTitle is the
 /// picture window's title, setMenuTitle the menu window's, showIterMax the parameters dialog's

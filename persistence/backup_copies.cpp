@@ -27,7 +27,7 @@ std::string withSlash(std::string folder)
 
 PictureSaveResult saveFullPicture(PictureWriter& pictures, BackupForm form, const std::string& path)
 {
-    return form == BackupForm::deep ? pictures.savePicture(path)
+    return form == BackupForm::Deep ? pictures.savePicture(path)
                                     : pictures.saveDisplayedPicture(path);
 }
 
@@ -47,7 +47,7 @@ std::string backupFileName(const LocalTime& time, BackupForm form)
     std::array<char, 64> digits{};
     std::snprintf(digits.data(), digits.size(), "%02d%02d%04d%02d%02d%02d", time.month, time.day,
                   time.year, time.hour, time.minute, time.second);
-    return std::string(digits.data()) + (form == BackupForm::deep ? ".fdz" : ".fra");
+    return std::string(digits.data()) + (form == BackupForm::Deep ? ".fdz" : ".fra");
 }
 
 std::string programFolderFor(std::string_view executablePath, std::string_view xdgDataHome,
@@ -97,7 +97,7 @@ void makeBackup(AppState& app, PictureWriter& pictures, BackupForm form, const s
     const std::string backupFolder = folder + "backup";
     std::filesystem::create_directories(backupFolder, error);
     const std::string path = backupFolder + "/" + backupFileName(now, form);
-    const bool saved = form == BackupForm::deep ? saveDeepFile(app, pictures, path)
+    const bool saved = form == BackupForm::Deep ? saveDeepFile(app, pictures, path)
                                                 : saveStandardFile(app, pictures, path);
     if (saved && app.settings.pictureWidth < kWholePictureBelow) {
         saveFullPicture(pictures, form, path + ".jpg");

@@ -2,6 +2,7 @@
 // into the backup folder beside the program, named by the date and time.
 #pragma once
 
+#include "engine/backup_form.h"
 #include "persistence/picture_writer.h"
 #include "shell/app_state.h"
 
@@ -10,12 +11,6 @@
 #include <string_view>
 
 namespace qv {
-
-/// Standard form after an extended-precision render (.fra), deep form after a deep one (.fdz).
-enum class BackupForm {
-    standard,
-    deep,
-};
 
 /// A local date and time, to the second.
 struct LocalTime

@@ -4,11 +4,11 @@
 #include "engine/colouring.h"
 #include "engine/render_driver.h"
 #include "engine/view_state.h"
+#include "persistence/backup_copies.h"
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
 #include "shell/menu_window.h"
 #include "shell/picture_window.h"
-#include "shell/render_hooks.h"
 
 #include <QApplication>
 
@@ -271,7 +271,7 @@ void QtProgram::writeThumbnail(const std::string& path)
 
 void QtProgram::makeBackup(BackupForm form)
 {
-    makeRenderBackup(m_app, *m_pictures, form == BackupForm::Deep);
+    qv::makeBackup(m_app, *m_pictures, form);
 }
 
 void QtProgram::sizePictureWindow(std::int32_t width, std::int32_t height)

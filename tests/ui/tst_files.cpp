@@ -1,7 +1,7 @@
 // The file commands of the menu with scripted dialogs: Save and Load Fractal with and without
 // image, Save Picture, the thumbnail after a render, autosave backups and the parameter file
 // named on the command line.
-#include "shell/render_hooks.h"
+#include "persistence/backup_copies.h"
 #include "tests/ui/support/program_fixture.h"
 
 #include <filesystem>
@@ -198,7 +198,7 @@ private slots:
     {
         auto f = zoomedProgram();
         QVERIFY(f);
-        const QDir backups(QString::fromStdString(qv::renderBackupFolder()));
+        const QDir backups(QString::fromStdString(qv::programFolder() + "backup/"));
         const auto listed = [&] {
             return backups.entryList({QStringLiteral("*.fra")}, QDir::Files);
         };

@@ -30,10 +30,10 @@ std::string contents(const std::string& path)
 
 TEST(BackupName, IsMonthDayYearAndTimeInFourteenDigits)
 {
-    EXPECT_EQ(backupFileName(kSixDecember, BackupForm::standard), "12062026201530.fra");
-    EXPECT_EQ(backupFileName(kSixDecember, BackupForm::deep), "12062026201530.fdz");
-    EXPECT_EQ(backupFileName({2027, 1, 2, 3, 4, 5}, BackupForm::standard), "01022027030405.fra");
-    EXPECT_EQ(backupFileName({987, 10, 31, 23, 59, 59}, BackupForm::deep), "10310987235959.fdz");
+    EXPECT_EQ(backupFileName(kSixDecember, BackupForm::Standard), "12062026201530.fra");
+    EXPECT_EQ(backupFileName(kSixDecember, BackupForm::Deep), "12062026201530.fdz");
+    EXPECT_EQ(backupFileName({2027, 1, 2, 3, 4, 5}, BackupForm::Standard), "01022027030405.fra");
+    EXPECT_EQ(backupFileName({987, 10, 31, 23, 59, 59}, BackupForm::Deep), "10310987235959.fdz");
 }
 
 TEST(MakeBackup, ANarrowPictureIsKeptWholeBesideTheStandardFile)
@@ -41,7 +41,7 @@ TEST(MakeBackup, ANarrowPictureIsKeptWholeBesideTheStandardFile)
     TempFolder folder;
     Program p;
     ASSERT_EQ(p.app.settings.pictureWidth, 640);
-    makeBackup(p.app, p.pictures, BackupForm::standard, folder.path(), kSixDecember);
+    makeBackup(p.app, p.pictures, BackupForm::Standard, folder.path(), kSixDecember);
     const std::string file = folder.path() + "backup/12062026201530.fra";
     const std::vector<std::uint8_t> bytes = readBytes(file);
     ASSERT_EQ(bytes.size(), 133u);
@@ -61,12 +61,12 @@ TEST(MakeBackup, AWidePictureKeepsTheThumbnail)
     TempFolder folder;
     Program p;
     test::smallPicture(p.app, 800, 2);
-    makeBackup(p.app, p.pictures, BackupForm::standard, folder.path(), kSixDecember);
+    makeBackup(p.app, p.pictures, BackupForm::Standard, folder.path(), kSixDecember);
     const std::string file = folder.path() + "backup/12062026201530.fra";
     EXPECT_EQ(p.pictures.calls, std::vector<std::string>{"thumbnail " + file + ".jpg"});
     test::smallPicture(p.app, 649, 2);
     p.pictures.calls.clear();
-    makeBackup(p.app, p.pictures, BackupForm::standard, folder.path(), kSixDecember);
+    makeBackup(p.app, p.pictures, BackupForm::Standard, folder.path(), kSixDecember);
     EXPECT_EQ(p.pictures.calls.size(), 2u); // 649 is still narrow
 }
 
@@ -75,7 +75,7 @@ TEST(MakeBackup, TheDeepFormWritesFormat55AndTheWholePictureFromTheBuffer)
     TempFolder folder;
     Program p;
     p.app.view.deepZoom = 1;
-    makeBackup(p.app, p.pictures, BackupForm::deep, folder.path(), kSixDecember);
+    makeBackup(p.app, p.pictures, BackupForm::Deep, folder.path(), kSixDecember);
     const std::string file = folder.path() + "backup/12062026201530.fdz";
     const std::vector<std::uint8_t> bytes = readBytes(file);
     ASSERT_GT(bytes.size(), 173u);
@@ -87,13 +87,13 @@ TEST(MakeBackup, TheDeepFormWritesFormat55AndTheWholePictureFromTheBuffer)
 TEST(MakeBackup, APictureOfALoadedFileGetsOnlyItsMissingCompanion)
 {
     TempFolder folder;
-    for (const BackupForm form : {BackupForm::standard, BackupForm::deep}) {
+    for (const BackupForm form : {BackupForm::Standard, BackupForm::Deep}) {
         Program p;
-        p.app.shell.lastFilePath = folder.file(form == BackupForm::deep ? "a.fdz" : "a.fra");
+        p.app.shell.lastFilePath = folder.file(form == BackupForm::Deep ? "a.fdz" : "a.fra");
         makeBackup(p.app, p.pictures, form, folder.path(), kSixDecember);
         const std::string companion = p.app.shell.lastFilePath + ".jpg";
         EXPECT_EQ(p.pictures.calls,
-                  std::vector<std::string>{(form == BackupForm::deep ? "picture " : "displayed ") +
+                  std::vector<std::string>{(form == BackupForm::Deep ? "picture " : "displayed ") +
                                            companion});
         EXPECT_FALSE(std::filesystem::exists(folder.path() + "backup"));
         // Once it exists it is left alone.
