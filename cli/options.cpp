@@ -302,6 +302,8 @@ computed by the same engine and saved by the same writer as in QUORVALIS.
   -h, --help              show this help
       --version           show the version
 
+Without -o, --raw or --info the picture is rendered and only timed.
+
 Extended or arbitrary precision, and the renderer (single, threaded or deep), are chosen from
 the view and the thread count as in QUORVALIS. Outputs replace existing files only once they
 are complete. On a terminal a progress bar is shown on stderr; a closing line tells the size,

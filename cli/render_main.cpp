@@ -5,6 +5,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -15,6 +16,9 @@
 #endif
 
 namespace {
+
+/// Not one of the statuses that tell a file problem or a wrong command line.
+constexpr int kExitOutOfMemory = 1;
 
 // A signal handler can reach nothing but static storage: this flag is the one place where the
 // interrupt meets the render, which reads it in place of the Esc key.
@@ -60,5 +64,12 @@ int main(int argc, char** argv)
     const qv::cli::RunEnvironment environment{std::thread::hardware_concurrency(),
                                               interruptRequested, stdout, stderr,
                                               ::isatty(STDERR_FILENO) == 1};
-    return qv::cli::runRenderer(options, environment);
+    try {
+        return qv::cli::runRenderer(options, environment);
+    } catch (const std::bad_alloc&) {
+        // A picture of 16384 x 16384 needs some 10 GB; a smaller machine ends here, not in an
+        // abort. Outputs are replaced whole, so none is left half-written.
+        qv::cli::printProblem(stderr, "not enough memory for this picture");
+        return kExitOutOfMemory;
+    }
 }
