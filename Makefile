@@ -20,8 +20,9 @@ build: deps
 run: build
 	./$(BUILD)/quorvalis
 
-# Every test: the release build, then the core and picture-file tests again under Address- and
-# UndefinedBehaviorSanitizer in a second build folder, then the tests of the code that runs
+# Every test: the release build, then the core, picture-file and headless-renderer tests again
+# under Address- and UndefinedBehaviorSanitizer in a second build folder (the renderer's
+# end-to-end tests run the sanitized program), then the tests of the code that runs
 # worker threads under ThreadSanitizer in a third.
 test: test-fast test-san test-tsan
 
@@ -31,9 +32,9 @@ test-fast: build
 test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
-	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging'
+	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli'
 
 # Only the render driver starts threads; its tests are what ThreadSanitizer has to watch.
 test-tsan: deps

@@ -1,0 +1,410 @@
+// One run of quorvalis-render.
+#include "cli/render_job.h"
+
+#include "cli/headless_host.h"
+#include "cli/info.h"
+#include "cli/raw_file.h"
+#include "engine/render_driver.h"
+#include "engine/view_state.h"
+#include "imaging/picture_files.h"
+#include "palette/palette_file.h"
+#include "palette/palette_random.h"
+#include "persistence/file_io.h"
+#include "persistence/parameter_files.h"
+#include "persistence/picture_writer.h"
+#include "shell/app_state.h"
+#include "shell/shell_services.h"
+#include "shell/startup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QImageWriter>
+
+namespace qv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Start-up reads no screen here; this width gives the 640 x 480 picture of a wide screen.
+constexpr std::int32_t kAssumedScreenWidth = 1280;
+constexpr std::int32_t kAssumedScreenHeight = 1024;
+
+/// The default Julia window, as typed text.
+constexpr std::string_view kJuliaLow = "-1.8";
+constexpr std::string_view kJuliaHigh = "1.8";
+
+std::string inQuotes(std::string_view s)
+{
+    std::string text;
+    text.reserve(s.size() + 2);
+    text.push_back('\'');
+    text.append(s);
+    text.push_back('\'');
+    return text;
+}
+
+/// Why a file cannot be read, or nothing when it can.
+std::optional<std::string> unreadable(const std::string& path)
+{
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) {
+        return "cannot read " + inQuotes(path) + ": no such file";
+    }
+    if (fs::is_directory(status)) {
+        return "cannot read " + inQuotes(path) + ": it is a folder";
+    }
+    if (!fs::is_regular_file(status)) {
+        return "cannot read " + inQuotes(path) + ": not a regular file";
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return "cannot read " + inQuotes(path) + ": " + std::strerror(errno);
+    }
+    ::close(fd);
+    return std::nullopt;
+}
+
+/// Why a file cannot be written at `path`, or nothing when its folder takes it. Checked before
+/// rendering, so that a long render never ends in an output that has nowhere to go.
+std::optional<std::string> unwritable(const std::string& path)
+{
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        return "cannot write " + inQuotes(path) + ": it is a folder";
+    }
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (!fs::is_directory(folder, error)) {
+        return "cannot write " + inQuotes(path) + ": no folder " + inQuotes(folder.string());
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "cannot write " + inQuotes(path) + ": " + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    const fs::path x = fs::weakly_canonical(a, error);
+    if (error) {
+        return false;
+    }
+    const fs::path y = fs::weakly_canonical(b, error);
+    return !error && x == y;
+}
+
+/// Whether an image writer for the name's format is installed (EMF, WMF and GIF have none).
+bool pictureFormatInstalled(const std::string& path)
+{
+    const std::string_view mimeType = pictureMimeType(path);
+    return !mimeType.empty() &&
+           !QImageWriter::imageFormatsForMimeType(
+                QByteArray(mimeType.data(), static_cast<qsizetype>(mimeType.size())))
+                .isEmpty();
+}
+
+bool withImageExtension(const std::string& path)
+{
+    std::string extension = fs::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    });
+    return extension == ".fpi" || extension == ".fpz";
+}
+
+const char* rendererName(RendererKind kind)
+{
+    switch (kind) {
+    case RendererKind::Single:
+        return "single";
+    case RendererKind::Threaded:
+        return "threaded";
+    case RendererKind::Deep:
+        return "deep";
+    case RendererKind::None:
+        break;
+    }
+    return "none";
+}
+
+/// Everything a run holds: the program's records and the stand-ins for its windows.
+class Run
+{
+public:
+    Run(const Options& options, const RunEnvironment& environment)
+        : m_options(options), m_environment(environment),
+          m_host(environment.interrupted,
+                 !options.quiet && environment.errIsTerminal ? environment.err : nullptr),
+          m_paletteHost(m_app), m_services{m_prompts, m_host, m_paletteHost, m_random}
+    {
+    }
+
+    int run()
+    {
+        if (const int status = checkOutputs(); status != kExitOk) {
+            return status;
+        }
+        startUp();
+        if (const int status = loadFiles(); status != kExitOk) {
+            return status;
+        }
+        applyOptions();
+        if (interrupted()) {
+            return stopWithoutWriting();
+        }
+        if (m_options.info) {
+            const std::string info = infoText(m_app);
+            std::fputs(info.c_str(), m_environment.out);
+            std::fflush(m_environment.out);
+        }
+        if (!m_options.renders()) {
+            return kExitOk;
+        }
+        return renderAndWrite();
+    }
+
+private:
+    int problem(int status, std::string_view message)
+    {
+        printProblem(m_environment.err, message);
+        return status;
+    }
+
+    bool interrupted() const { return m_environment.interrupted.load() != 0; }
+
+    int stopWithoutWriting()
+    {
+        m_host.finishProgress();
+        return problem(kExitInterrupted, "interrupted; nothing written");
+    }
+
+    int checkOutputs()
+    {
+        const Options& o = m_options;
+        if (!o.output.empty() && !pictureFormatInstalled(o.output)) {
+            return problem(kExitUsage, "-o: " + inQuotes(o.output) +
+                                           " names a picture format this program cannot "
+                                           "write (use .png, .jpg, .bmp or .tif)");
+        }
+        if (!o.output.empty() && !o.raw.empty() && sameFile(o.output, o.raw)) {
+            return problem(kExitUsage, "the picture and the raw results cannot both go to " +
+                                           inQuotes(o.output));
+        }
+        for (const std::string* path : {&o.output, &o.raw}) {
+            if (path->empty()) {
+                continue;
+            }
+            for (const std::string* input : {&o.parameterFile, &o.palette}) {
+                if (!input->empty() && sameFile(*path, *input)) {
+                    return problem(kExitUsage,
+                                   inQuotes(*path) + " is an input file; it would be replaced");
+                }
+            }
+            if (const auto reason = unwritable(*path)) {
+                return problem(kExitFileProblem, *reason);
+            }
+        }
+        return kExitOk;
+    }
+
+    void startUp()
+    {
+        StartupEnvironment startup;
+        startup.screenWidth = kAssumedScreenWidth;
+        startup.screenHeight = kAssumedScreenHeight;
+        startup.reportedProcessors = m_environment.reportedProcessors;
+        startUpWithoutWindows(m_app, startup, m_services);
+        // The single-threaded first picture is the windowed program's start-up rule.
+        m_app.render.firstPicture = 0;
+    }
+
+    int loadFiles()
+    {
+        const Options& o = m_options;
+        if (!o.parameterFile.empty()) {
+            if (const auto reason = unreadable(o.parameterFile)) {
+                return problem(kExitFileProblem, *reason);
+            }
+            const bool loaded = withImageExtension(o.parameterFile)
+                                    ? loadParameterFileWithImage(m_app, m_services, o.parameterFile)
+                                    : loadParameterFile(m_app, m_services, o.parameterFile);
+            if (!loaded) {
+                return problem(kExitFileProblem, inQuotes(o.parameterFile) + ": " +
+                                                     failureText("not a parameter file"));
+            }
+            // Nothing may be written beside the input: without a current file the render
+            // entry asks for no thumbnail.
+            m_app.shell.currentFileName.clear();
+        }
+        if (!o.palette.empty()) {
+            if (const auto reason = unreadable(o.palette)) {
+                return problem(kExitFileProblem, *reason);
+            }
+            PaletteContext palette = paletteContext(m_app, m_services);
+            if (!loadPaletteFile(palette, o.palette)) {
+                return problem(kExitFileProblem,
+                               inQuotes(o.palette) + ": " + failureText("not a palette file"));
+            }
+        }
+        return kExitOk;
+    }
+
+    /// The loaders' own message when they gave one.
+    std::string failureText(std::string_view fallback)
+    {
+        std::string text = std::exchange(m_prompts.lastMessage, {});
+        return text.empty() ? std::string(fallback) : text;
+    }
+
+    void applyOptions()
+    {
+        const Options& o = m_options;
+        ViewState& view = m_app.view;
+        RenderSettings& settings = m_app.settings;
+        if (o.mode) {
+            setDrawingMode(view.modeWord, *o.mode);
+        }
+        if (o.iterMax) {
+            view.iterMax = *o.iterMax;
+        }
+        if (o.bailout) {
+            view.bailout = *o.bailout;
+        }
+        if (o.size) {
+            settings.pictureWidth = o.size->width;
+            settings.pictureHeight = o.size->height;
+        }
+        settings.threads = o.threads.value_or(std::max(m_app.shell.processorCount, 1));
+        settings.multiThreaded = settings.threads > 1 ? 1 : 0;
+        settings.autosaveParameter = 0;
+        // A Julia view from the command line or a file is drawn in the window it comes with,
+        // not in the default window of a first Julia picture.
+        m_app.shell.juliaShown = 1;
+
+        // The view-change step: pixel steps for the picture size, deep limit, deep zoom and
+        // precision. Typed windows are read without losing digits.
+        if (o.mandelbrot) {
+            view.modeWord = (view.modeWord & ~3u) | 1u;
+            setWindowText(*o.mandelbrot);
+            takeTypedView(view, viewContext(m_app), m_host, TypedView::Window);
+        } else if (o.julia) {
+            view.modeWord = (view.modeWord & ~3u) | 2u;
+            const WindowText defaultWindow{std::string(kJuliaLow), std::string(kJuliaHigh),
+                                           std::string(kJuliaLow), std::string(kJuliaHigh)};
+            setWindowText(o.julia->window.value_or(defaultWindow));
+            view.julia.cr.text = o.julia->cr;
+            view.julia.ci.text = o.julia->ci;
+            takeTypedView(view, viewContext(m_app), m_host, TypedView::Window);
+        } else {
+            applyViewChange(view, viewContext(m_app), m_host);
+        }
+    }
+
+    void setWindowText(const WindowText& text)
+    {
+        const WindowRef w = currentWindow(m_app.view);
+        w.xmin.text = text.xmin;
+        w.xmax.text = text.xmax;
+        w.ymin.text = text.ymin;
+        w.ymax.text = text.ymax;
+    }
+
+    int renderAndWrite()
+    {
+        const Options& o = m_options;
+        RenderOptions renderOptions;
+        // Nobody waits for an interface here: the deep workers keep their normal priority.
+        renderOptions.idleDeepWorkers = false;
+        RawResults raw;
+        if (!o.raw.empty()) {
+            renderOptions.raw = &raw;
+        }
+        m_app.shell.pictureValid = 0;
+        m_app.render.renderSuppressed = 0;
+        const auto start = std::chrono::steady_clock::now();
+        renderView(m_app, m_host, renderOptions);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        if (interrupted() || m_app.render.stoppedByUser != 0) {
+            return stopWithoutWriting();
+        }
+        const std::int32_t rows = m_app.settings.pictureHeight;
+        m_host.showProgress(rows, rows);
+        m_host.finishProgress();
+        if (m_app.shell.pictureValid == 0 || m_app.render.lastRenderer == RendererKind::None) {
+            return problem(kExitFileProblem, "the picture could not be rendered");
+        }
+
+        if (!o.output.empty()) {
+            QtPictureWriter pictures(m_app);
+            if (pictures.savePicture(o.output) != PictureSaveResult::written) {
+                return problem(kExitFileProblem, "cannot write " + inQuotes(o.output));
+            }
+        }
+        if (!o.raw.empty()) {
+            if (interrupted()) {
+                return problem(kExitInterrupted,
+                               "interrupted; " + inQuotes(o.raw) + " not written");
+            }
+            const std::vector<std::byte> bytes = encodeRawResults(raw);
+            if (bytes.empty() || !replaceFile(o.raw, bytes)) {
+                return problem(kExitFileProblem, "cannot write " + inQuotes(o.raw));
+            }
+        }
+        if (!o.quiet) {
+            closingLine(elapsed.count());
+        }
+        return kExitOk;
+    }
+
+    void closingLine(double seconds)
+    {
+        const std::int32_t w = m_app.settings.pictureWidth;
+        const std::int32_t h = m_app.settings.pictureHeight;
+        const double pixels = static_cast<double>(w) * static_cast<double>(h);
+        const double perSecond = pixels / std::max(seconds, 1e-9);
+        std::fprintf(m_environment.err, "%dx%d, %.3f s, %.0f pixels/s, threads: %d, renderer: %s\n",
+                     w, h, seconds, perSecond, m_app.settings.threads,
+                     rendererName(m_app.render.lastRenderer));
+        std::fflush(m_environment.err);
+    }
+
+    const Options& m_options;
+    const RunEnvironment& m_environment;
+    AppState m_app;
+    SilentPrompts m_prompts;
+    HeadlessHost m_host;
+    HeadlessPaletteHost m_paletteHost;
+    ClockSeededRandom m_random;
+    ShellServices m_services;
+};
+
+} // namespace
+
+void printProblem(std::FILE* err, std::string_view message)
+{
+    std::fprintf(err, "%s: %.*s\n", kProgramName.data(), static_cast<int>(message.size()),
+                 message.data());
+    std::fflush(err);
+}
+
+int runRenderer(const Options& options, const RunEnvironment& environment)
+{
+    return Run(options, environment).run();
+}
+
+} // namespace qv::cli
