@@ -81,10 +81,10 @@ std::int32_t deepRemainingPercent(std::span<const std::int32_t> remaining,
 std::string deepProgressTitle(std::int32_t percentDone);
 
 /// The render entry. Does nothing while the picture is valid, rendering is suppressed or a
-/// render runs, and for a picture without pixels. Otherwise: the first Julia picture starts from the default Julia window
-/// (resetCoordinates), the waiting title and iterMax are shown, the renderer is chosen and run,
-/// and the dialogs, the menu title and a missing thumbnail follow the new picture. The
-/// view-change step must have run after the view or the picture size last changed.
+/// render runs, and for a picture without pixels. Otherwise: the first Julia picture starts from
+/// the default Julia window (resetCoordinates), the waiting title and iterMax are shown, the
+/// renderer is chosen and run, and the dialogs, the menu title and a missing thumbnail follow the
+/// new picture. The view-change step must have run after the view or the picture size last changed.
 void renderView(AppState& app, RenderHost& host, const RenderOptions& options = {});
 
 // The three renderers, which renderView chooses between; each renders nothing for a picture
