@@ -18,6 +18,17 @@ namespace {
 constexpr std::uint32_t kOpaque = 0xFF000000u;
 constexpr std::uint32_t kColourBits = 0x00FFFFFFu;
 
+/// An RGB32 image of width x height to fill, or a null image when the size is empty, when fewer
+/// than width x height values are available, or when it cannot be allocated.
+QImage blankPicture(std::int32_t width, std::int32_t height, std::size_t available)
+{
+    const auto used = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (width <= 0 || height <= 0 || available < used) {
+        return {};
+    }
+    return QImage(width, height, QImage::Format_RGB32);
+}
+
 } // namespace
 
 QImage pictureOfIterations(const IterationBuffer& iterations, const Palette& palette,
@@ -25,13 +36,9 @@ QImage pictureOfIterations(const IterationBuffer& iterations, const Palette& pal
 {
     const std::int32_t width = iterations.width;
     const std::int32_t height = iterations.height;
-    const auto used = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (width <= 0 || height <= 0 || iterations.counts.size() < used) {
-        return {};
-    }
-    QImage image(width, height, QImage::Format_RGB32);
+    QImage image = blankPicture(width, height, iterations.counts.size());
     if (image.isNull()) {
-        return {};
+        return image;
     }
     for (std::int32_t j = 0; j < height; ++j) {
         auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(j));
@@ -51,13 +58,9 @@ QImage imageOfPicture(const PictureBuffer& picture)
 {
     const std::int32_t width = picture.width;
     const std::int32_t height = picture.height;
-    const auto used = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (width <= 0 || height <= 0 || picture.pixels.size() < used) {
-        return {};
-    }
-    QImage image(width, height, QImage::Format_RGB32);
+    QImage image = blankPicture(width, height, picture.pixels.size());
     if (image.isNull()) {
-        return {};
+        return image;
     }
     for (std::int32_t j = 0; j < height; ++j) {
         auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(j));
