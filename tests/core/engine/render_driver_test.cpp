@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gmp.h>
@@ -528,6 +529,28 @@ TEST(RenderDriver, EscDuringThreadedRenderKeepsUncomputedRows)
     EXPECT_TRUE(std::equal(expected.a.begin(), expected.a.begin() + cheap, raw.a.begin()));
 }
 
+/// Holds Esc back until the deep progress title has been shown once, so that a slow machine
+/// (or a sanitizer) that finishes the cheap rows before the first poll still sees a title.
+class EscAfterProgressTitleHost : public ScriptedRenderHost
+{
+public:
+    void setMainTitle(std::string_view title) override
+    {
+        titleShown = titleShown || title.starts_with("QUORVALIS - Calculating  ");
+        ScriptedRenderHost::setMainTitle(title);
+    }
+
+    void showProgress(std::int32_t rowsDone, std::int32_t rows) override
+    {
+        if (titleShown) {
+            ScriptedRenderHost::showProgress(rowsDone, rows);
+        }
+    }
+
+private:
+    bool titleShown = false;
+};
+
 TEST(RenderDriver, EscDuringDeepRenderKeepsUncomputedRowsAndShowsTheLeastAdvancedStrip)
 {
     AppState app;
@@ -536,7 +559,7 @@ TEST(RenderDriver, EscDuringDeepRenderKeepsUncomputedRowsAndShowsTheLeastAdvance
     app.view.deepZoom = 1;
     fillWithOldValues(app.iterations);
     const Palette before = app.palette;
-    ScriptedRenderHost host;
+    EscAfterProgressTitleHost host;
     host.escAtRowsDone = kCheapRows;
     RawResults raw;
     RenderOptions options;
