@@ -299,7 +299,7 @@ void runStrip(const DeepStripJob& job, std::int32_t pictureHeight,
             if (stopRequested(job)) {
                 return;
             }
-            if (col % 8 == 0) {
+            if (job.yieldsProcessor && col % 8 == 0) {
                 std::this_thread::yield();
             }
         }

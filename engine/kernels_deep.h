@@ -21,7 +21,9 @@ unsigned long deepEscapeBound(double bailout);
 /// pointers (already advanced to the strip's first row). Polls *job.stopFlag after every pixel
 /// and returns after the current one when it is set. Every progressInterval (measured after
 /// each row) writes the rows of the strip not yet done into *job.progress. Neither pointer
-/// needs to be set. Does not change the calling thread's priority (see lowerOwnPriority).
+/// needs to be set. Yields the processor after every eighth pixel of a row when
+/// job.yieldsProcessor is set. Does not change the calling thread's priority (see
+/// lowerOwnPriority).
 void runDeepStripJob(const DeepStripJob& job, KernelKind kind, std::int32_t pictureHeight,
                      std::chrono::milliseconds progressInterval = kDeepProgressInterval);
 

@@ -330,9 +330,7 @@ struct DeepRun
 
 void runDeepWorker(DeepRun& run, std::size_t index, bool ownThread)
 {
-    if (ownThread && run.idleWorkers) {
-        lowerOwnPriority();
-    }
+    const bool idle = ownThread && run.idleWorkers && lowerOwnPriority();
     const DeepStripJob& strip = run.strips[index];
     const auto bits = static_cast<unsigned long>(strip.precisionBits);
     // The row job: the strip's numbers, one row at a time into the scratch row. The kernel
@@ -345,6 +343,7 @@ void runDeepWorker(DeepRun& run, std::size_t index, bool ownThread)
     job.rowsPerStrip = strip.rowsPerStrip;
     job.bailout = strip.bailout;
     job.stopFlag = strip.stopFlag;
+    job.yieldsProcessor = idle;
     mpf_set(job.x0.get(), strip.x0.get());
     mpf_set(job.dx.get(), strip.dx.get());
     mpf_set(job.dy.get(), strip.dy.get());

@@ -67,6 +67,11 @@ struct DeepStripJob
     const std::atomic<std::int32_t>* stopFlag = nullptr;
     /// This worker's progress entry: rows of its strip not yet done.
     std::atomic<std::int32_t>* progress = nullptr;
+    /// Whether the worker gives up the processor after every eighth pixel. An idle-priority
+    /// worker does, to keep the interface alive; at normal priority the yield only hands the
+    /// rest of its time slice to whatever else runs, which slows a deep render on a busy
+    /// machine tenfold and helps nothing.
+    bool yieldsProcessor = true;
 };
 
 } // namespace qv

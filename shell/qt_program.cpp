@@ -205,7 +205,7 @@ void QtProgram::renderNow()
     if (m_picture && m_picture->painting()) {
         ++m_rendersStartedInPaint;
     }
-    renderView(m_app, *this);
+    renderView(m_app, *this, m_renderOptions);
     refreshFromDeep(m_app.view, viewContext(m_app), *this);
     runPendingCommands();
 }

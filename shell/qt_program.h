@@ -4,6 +4,7 @@
 // and palette code report.
 #pragma once
 
+#include "engine/render_driver.h"
 #include "engine/render_host.h"
 #include "imaging/picture_files.h"
 #include "shell/app_state.h"
@@ -112,6 +113,9 @@ public:
 
     int rendersStartedInPaint() const { return m_rendersStartedInPaint; }
 
+    /// How the program's renders run (the driver's defaults unless changed).
+    RenderOptions& renderOptions() { return m_renderOptions; }
+
     // PaletteHost
     void clearPictureFromImage() override;
     void reopenPaletteDialog() override;
@@ -135,6 +139,7 @@ private:
     std::unique_ptr<PictureWindow> m_picture;
     MenuWindow* m_menu = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;
+    RenderOptions m_renderOptions;
     bool m_quitting = false;
     int m_escapePolls = 0;
     int m_rendersStarted = 0;

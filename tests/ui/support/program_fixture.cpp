@@ -32,6 +32,9 @@ ProgramFixture::ProgramFixture(ScreenFacts screen, unsigned processors, const QS
     startup.screen = screen;
     startup.reportedProcessors = processors;
     startup.argumentText = std::move(argumentText);
+    // Idle-priority deep workers could wait for minutes behind the other tests that CTest runs
+    // at the same time; these tests are about the windows, not about priorities.
+    program.renderOptions().idleDeepWorkers = false;
 }
 
 bool ProgramFixture::start()
