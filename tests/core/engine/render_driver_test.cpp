@@ -529,6 +529,9 @@ TEST(RenderDriver, EscDuringThreadedRenderKeepsUncomputedRows)
     EXPECT_TRUE(std::equal(expected.a.begin(), expected.a.begin() + cheap, raw.a.begin()));
 }
 
+/// How the deep progress title begins while a render runs (two blanks before the figure).
+constexpr std::string_view kProgressTitlePrefix = "QUORVALIS - Calculating  ";
+
 /// Holds Esc back until the deep progress title has been shown once, so that a slow machine
 /// (or a sanitizer) that finishes the cheap rows before the first poll still sees a title.
 class EscAfterProgressTitleHost : public ScriptedRenderHost
@@ -536,7 +539,7 @@ class EscAfterProgressTitleHost : public ScriptedRenderHost
 public:
     void setMainTitle(std::string_view title) override
     {
-        titleShown = titleShown || title.starts_with("QUORVALIS - Calculating  ");
+        titleShown = titleShown || title.starts_with(kProgressTitlePrefix);
         ScriptedRenderHost::setMainTitle(title);
     }
 
@@ -581,10 +584,9 @@ TEST(RenderDriver, EscDuringDeepRenderKeepsUncomputedRowsAndShowsTheLeastAdvance
     const std::vector<std::string> titles = host.all("title");
     std::int32_t progressTitles = 0;
     for (const std::string& t : titles) {
-        const std::string prefix = "QUORVALIS - Calculating  ";
-        if (t.compare(0, prefix.size(), prefix) == 0) {
+        if (t.starts_with(kProgressTitlePrefix)) {
             ++progressTitles;
-            EXPECT_LE(std::stoi(t.substr(prefix.size())), 75) << t;
+            EXPECT_LE(std::stoi(t.substr(kProgressTitlePrefix.size())), 75) << t;
         }
     }
     EXPECT_GT(progressTitles, 0);
