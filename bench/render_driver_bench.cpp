@@ -4,7 +4,7 @@
 #include "engine/render_driver.h"
 #include "engine/render_host.h"
 #include "engine/view_state.h"
-#include "shell/app_state.h"
+#include "app/app_state.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

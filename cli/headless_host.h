@@ -4,8 +4,8 @@
 
 #include "engine/render_host.h"
 #include "palette/palette_host.h"
-#include "shell/app_state.h"
-#include "shell/prompts.h"
+#include "app/app_state.h"
+#include "base/prompts.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The --info lines.
 #include "cli/info.h"
 
-#include "engine/number_text.h"
+#include "base/number_text.h"
 #include "engine/view_state.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 // The parameters in force, as the "key: value" lines of --info.
 #pragma once
 
-#include "shell/app_state.h"
+#include "app/app_state.h"
 
 #include <string>
 

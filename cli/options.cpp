@@ -1,7 +1,7 @@
 // Reading the command line of quorvalis-render.
 #include "cli/options.h"
 
-#include "engine/number_text.h"
+#include "base/number_text.h"
 #include "persistence/picture_writer.h"
 
 #include <charconv>

@@ -1,7 +1,7 @@
 // Encoding the raw results file.
 #include "cli/raw_file.h"
 
-#include "persistence/byte_codec.h"
+#include "base/byte_codec.h"
 
 #include <bit>
 

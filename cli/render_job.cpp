@@ -9,12 +9,12 @@
 #include "imaging/picture_files.h"
 #include "palette/palette_file.h"
 #include "palette/palette_random.h"
-#include "persistence/file_io.h"
+#include "base/file_io.h"
 #include "persistence/parameter_files.h"
 #include "persistence/picture_writer.h"
-#include "shell/app_state.h"
-#include "shell/shell_services.h"
-#include "shell/startup.h"
+#include "app/app_state.h"
+#include "app/shell_services.h"
+#include "app/startup.h"
 
 #include <algorithm>
 #include <cctype>

@@ -9,7 +9,7 @@
 // becomes 0 and a shaded channel 255.
 #include "engine/colouring.h"
 
-#include "engine/round_half_even.h"
+#include "base/round_half_even.h"
 
 #include <algorithm>
 #include <cmath>

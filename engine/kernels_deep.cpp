@@ -3,7 +3,7 @@
 #include "engine/kernels_deep.h"
 
 #include "engine/mp_float.h"
-#include "engine/round_half_even.h"
+#include "base/round_half_even.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -6,11 +6,11 @@
 #include "engine/kernels_deep.h"
 #include "engine/kernels_extended.h"
 #include "engine/mp_float.h"
-#include "engine/number_text.h"
-#include "engine/round_half_even.h"
+#include "base/number_text.h"
+#include "base/round_half_even.h"
 #include "engine/strip_job.h"
 #include "engine/view_state.h"
-#include "shell/startup.h"
+#include "app/startup.h"
 
 #include <algorithm>
 #include <atomic>

@@ -5,7 +5,7 @@
 
 #include "engine/render_host.h"
 #include "engine/render_state.h"
-#include "shell/app_state.h"
+#include "app/app_state.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // it with its windows, the headless renderer with a progress bar, tests with a script.
 #pragma once
 
-#include "engine/backup_form.h"
-#include "shell/shell_observer.h"
+#include "app/backup_form.h"
+#include "app/shell_observer.h"
 
 #include <cstdint>
 #include <span>

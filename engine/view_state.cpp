@@ -2,7 +2,7 @@
 // and the precision from the depth of the view.
 #include "engine/view_state.h"
 
-#include "engine/number_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 #include <cstdlib>

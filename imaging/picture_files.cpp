@@ -1,7 +1,7 @@
 // Encoding pictures with Qt's image writers.
 #include "imaging/picture_files.h"
 
-#include "persistence/file_io.h"
+#include "base/file_io.h"
 
 #include <span>
 #include <string_view>

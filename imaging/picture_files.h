@@ -6,7 +6,7 @@
 #include "engine/picture_buffer.h"
 #include "palette/palette.h"
 #include "persistence/picture_writer.h"
-#include "shell/app_state.h"
+#include "app/app_state.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 // Reading and writing palette files.
 #include "palette/palette_file.h"
 
-#include "persistence/byte_codec.h"
-#include "persistence/file_io.h"
+#include "base/byte_codec.h"
+#include "base/file_io.h"
 
 #include <bit>
 #include <string_view>

@@ -1,7 +1,7 @@
 // The palette generator.
 #include "palette/palette_generator.h"
 
-#include "engine/round_half_even.h"
+#include "base/round_half_even.h"
 
 #include <algorithm>
 #include <array>

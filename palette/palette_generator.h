@@ -6,7 +6,7 @@
 #include "palette/palette_host.h"
 #include "palette/palette_random.h"
 #include "palette/palette_state.h"
-#include "shell/prompts.h"
+#include "base/prompts.h"
 
 #include <cstdint>
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "persistence/picture_writer.h"
-#include "shell/app_state.h"
-#include "shell/prompts.h"
-#include "shell/shell_services.h"
+#include "app/app_state.h"
+#include "base/prompts.h"
+#include "app/shell_services.h"
 
 #include <string_view>
 

@@ -2,10 +2,10 @@
 // against its layout; only a file that passed every check changes the program's state.
 #include "persistence/parameter_files.h"
 
-#include "engine/number_text.h"
-#include "persistence/byte_codec.h"
+#include "base/number_text.h"
+#include "base/byte_codec.h"
 #include "persistence/deep_limbs.h"
-#include "persistence/file_io.h"
+#include "base/file_io.h"
 
 #include <algorithm>
 #include <array>

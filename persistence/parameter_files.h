@@ -3,9 +3,9 @@
 #pragma once
 
 #include "persistence/picture_writer.h"
-#include "shell/app_state.h"
-#include "shell/shell_observer.h"
-#include "shell/shell_services.h"
+#include "app/app_state.h"
+#include "app/shell_observer.h"
+#include "app/shell_services.h"
 
 #include <cstddef>
 #include <cstdint>

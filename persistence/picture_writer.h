@@ -2,8 +2,8 @@
 // extension rules that choose an encoder, and the save dialog for pictures.
 #pragma once
 
-#include "shell/app_state.h"
-#include "shell/prompts.h"
+#include "app/app_state.h"
+#include "base/prompts.h"
 
 #include <cstdint>
 #include <string>

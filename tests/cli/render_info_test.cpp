@@ -1,6 +1,6 @@
 // quorvalis-render --info on each kind of parameter file, written by the windowed program's
 // own savers: the stored values, in order, each in a form that reads back exactly.
-#include "engine/number_text.h"
+#include "base/number_text.h"
 #include "persistence/parameter_files.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/cli/program_runner.h"

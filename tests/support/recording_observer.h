@@ -1,7 +1,7 @@
 // RecordingObserver: records what the view and shell code show in the windows, for tests.
 #pragma once
 
-#include "shell/shell_observer.h"
+#include "app/shell_observer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // ScriptedPrompts: answers the program's questions from a script and records every one asked.
 #pragma once
 
-#include "shell/prompts.h"
+#include "base/prompts.h"
 
 #include <deque>
 #include <optional>

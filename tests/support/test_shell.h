@@ -1,7 +1,7 @@
 // TestShell: the shell's services for a test, every one scripted or recording.
 #pragma once
 
-#include "shell/shell_services.h"
+#include "app/shell_services.h"
 #include "tests/support/recording_observer.h"
 #include "tests/support/recording_palette_host.h"
 #include "tests/support/scripted_prompts.h"

@@ -1,6 +1,6 @@
 // The Qt dialogs behind the program's questions: titles, texts, buttons and answers, and the
 // file dialogs' filters.
-#include "shell/qt_prompts.h"
+#include "ui/qt_prompts.h"
 #include "tests/ui/support/program_fixture.h"
 
 #include <functional>

@@ -2,7 +2,7 @@
 // shown is the one built, Esc stops renders while the windows are disabled (counted in polls),
 // commands wait for the render, the Julia pick leads to its Julia set, and clicks lead into
 // deep zoom, where the picture is rendered too.
-#include "engine/number_text.h"
+#include "base/number_text.h"
 #include "tests/ui/support/program_fixture.h"
 
 #include <functional>

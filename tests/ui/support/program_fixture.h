@@ -3,11 +3,11 @@
 #pragma once
 
 #include "palette/palette_random.h"
-#include "shell/app_state.h"
-#include "shell/menu_window.h"
-#include "shell/picture_window.h"
-#include "shell/qt_program.h"
-#include "shell/qt_startup.h"
+#include "app/app_state.h"
+#include "ui/menu_window.h"
+#include "ui/picture_window.h"
+#include "ui/qt_program.h"
+#include "ui/qt_startup.h"
 #include "tests/ui/support/ui_prompts.h"
 
 #include <string>

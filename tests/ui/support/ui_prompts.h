@@ -2,7 +2,7 @@
 // question and message is recorded with its title and, for file dialogs, the whole request.
 #pragma once
 
-#include "shell/prompts.h"
+#include "base/prompts.h"
 
 #include <deque>
 #include <functional>

@@ -1,0 +1,114 @@
+// The menu table and the commands that need no window.
+#include "app/commands.h"
+
+#include "palette/palette_generator.h"
+#include "app/startup.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::array<MenuItem, 9> kFileMenu = {{
+    {"Browse fractals", CommandId::browseFractals},
+    {"Load Fractal", CommandId::loadFractal},
+    {"Load Fractal with image", CommandId::loadFractalWithImage},
+    {"Save Fractal", CommandId::saveFractal},
+    {"Save Fractal with image", CommandId::saveFractalWithImage},
+    {"Save Picture", CommandId::savePicture},
+    {"Statistics", CommandId::statistics},
+    {"-", CommandId::separator},
+    {"Exit", CommandId::exit},
+}};
+
+constexpr std::array<MenuItem, 5> kFractalMenu = {{
+    {"Fractal Parameters", CommandId::fractalParameters},
+    {"Location", CommandId::location},
+    {"Palette control", CommandId::paletteControl},
+    {"Julia finder", CommandId::juliaFinder},
+    {"Original Mandelbrot", CommandId::originalMandelbrot},
+}};
+
+constexpr std::array<MenuItem, 3> kMovieMenu = {{
+    {"Make movie to disk", CommandId::makeMovieToDisk},
+    {"Realtime zoom movie", CommandId::realtimeZoomMovie},
+    {"Play movie", CommandId::playMovie},
+}};
+
+constexpr std::array<MenuItem, 2> kHelpMenu = {{
+    {"Info", CommandId::info},
+    {"Open helpfile", CommandId::openHelpfile},
+}};
+
+constexpr std::array<MenuColumn, 4> kMenu = {{
+    {"File", kFileMenu},
+    {"Fractal", kFractalMenu},
+    {"Zoom movie", kMovieMenu},
+    {"Help", kHelpMenu},
+}};
+
+} // namespace
+
+std::span<const MenuColumn> menuTable()
+{
+    return kMenu;
+}
+
+bool commandAvailable(CommandId id)
+{
+    switch (id) {
+    case CommandId::loadFractal:
+    case CommandId::loadFractalWithImage:
+    case CommandId::saveFractal:
+    case CommandId::saveFractalWithImage:
+    case CommandId::savePicture:
+    case CommandId::exit:
+    case CommandId::originalMandelbrot:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool originalMandelbrot(AppState& app, ShellServices& services)
+{
+    app.paletteState.options = PaletteOptions{};
+    app.shell.pictureValid = 0;
+    app.shell.pictureFromImage = 0;
+    const bool wasDeep = app.view.deepZoom != 0;
+    app.view.deepZoom = 0;
+    services.observer.showDeepZoom(false);
+    if (services.prompts.askOkCancel(kMainMandelbrotQuestion)) {
+        mainMandelbrot(app, services);
+        return true;
+    }
+    if (wasDeep) {
+        // The GMP numbers hold the view: the view-change step switches deep zoom on again when
+        // the depth needs it.
+        applyDeepViewChange(app.view, viewContext(app), services.observer);
+    }
+    return false;
+}
+
+void mainMandelbrot(AppState& app, ShellServices& services)
+{
+    app.view.modeWord = 5;
+    resetCoordinates(app, services.observer);
+    app.shell.lastFilePath.clear();
+    app.view.iterMax = 100;
+    app.settings.colourFlags = 4;
+    app.view.bailout = 100.0;
+    app.shell.pictureFromImage = 0;
+    app.shell.juliaShown = 0;
+    app.shell.mandelbrotShown = 0;
+    app.settings.autoIterIncrease = 1;
+    app.view.modeWord = 5;
+    app.view.deepZoom = 0;
+    services.observer.showDeepZoom(false);
+    app.shell.pictureValid = 0;
+    app.paletteState.paletteOffset = 0;
+    PaletteContext palette = paletteContext(app, services);
+    resetPaletteDefaults(palette);
+    services.observer.requestRepaint();
+}
+
+} // namespace qv

@@ -1,0 +1,757 @@
+// Parameter files: the four kinds written byte for byte and read back into the same view, the
+// older layouts assembled by hand, the refusals that leave the program as it was, and the
+// header the browser reads.
+#include "base/number_text.h"
+#include "persistence/parameter_files.h"
+#include "tests/persistence/persistence_test_support.h"
+#include "tests/support/temp_folder.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+using test::FileBytes;
+using test::i32At;
+using test::Program;
+using test::readBytes;
+using test::TempFolder;
+using test::u32At;
+using test::writeBytes;
+
+constexpr std::uint32_t kHslBit = 1u << 4;
+constexpr std::uint32_t kExp2Bit = 1u << 7;
+
+/// A shallow view in drawing mode 7 with settings unlike the start values.
+void shallowView(Program& p, bool julia = false)
+{
+    setDrawingMode(p.app.view.modeWord, 7);
+    if (julia) {
+        test::makeJulia(p.app.view);
+        test::typeWindow(p.app, p.shell.observer,
+                         {"-0.8", "0.156", "-1.5", "1.5", "-1.125", "1.125"});
+    } else {
+        test::typeWindow(p.app, p.shell.observer, {"-0.75", "-0.5", "0.1", "0.3"});
+    }
+    p.app.view.iterMax = 777;
+    p.app.view.bailout = 16.5;
+    p.app.view.potValue = 0.003;
+    p.app.settings.colourFlags = 1u | 4u;
+    test::customPalette(p.app, p.shell);
+}
+
+/// A Mandelbrot view about 1e-36 wide: deep zoom at 144 bits.
+void deepMandelbrot(Program& p)
+{
+    setDrawingMode(p.app.view.modeWord, 3);
+    test::typeWindow(p.app, p.shell.observer,
+                     {"-0.743643887037158704752191506114774",
+                      "-0.743643887037158704752191506114773", "0.131825904205311970493132056385139",
+                      "0.131825904205311970493132056385140"});
+    ASSERT_EQ(p.app.view.deepZoom, 1);
+    ASSERT_EQ(p.app.view.precisionBits, 144);
+    p.app.view.iterMax = 5000;
+    test::customPalette(p.app, p.shell);
+}
+
+/// A deep Julia view: eight stored numbers.
+void deepJulia(Program& p)
+{
+    test::makeJulia(p.app.view);
+    setDrawingMode(p.app.view.modeWord, 12);
+    test::typeWindow(p.app, p.shell.observer,
+                     {"-0.7453", "0.11301", "0.0123456789012345678901234",
+                      "0.0123456789012345678901235", "-0.3000000000000000000000001",
+                      "-0.3000000000000000000000000"});
+    ASSERT_EQ(p.app.view.deepZoom, 1);
+    p.app.view.iterMax = 3000;
+    p.app.view.bailout = 1e6;
+}
+
+std::vector<long double> storedExtended(ViewState& view)
+{
+    std::vector<long double> out;
+    if (isMandelbrot(view)) {
+        for (std::size_t i = 0; i < MandelbrotNumbers::kStored; ++i) {
+            out.push_back(view.mandelbrot.inOrder()[i]->ext);
+        }
+    } else {
+        for (ViewNumber* n : view.julia.inOrder()) {
+            out.push_back(n->ext);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> storedTexts(ViewState& view)
+{
+    std::vector<std::string> out;
+    if (isMandelbrot(view)) {
+        for (std::size_t i = 0; i < MandelbrotNumbers::kStored; ++i) {
+            out.push_back(view.mandelbrot.inOrder()[i]->text);
+        }
+    } else {
+        for (ViewNumber* n : view.julia.inOrder()) {
+            out.push_back(n->text);
+        }
+    }
+    return out;
+}
+
+void expectSameSettings(const AppState& loaded, const AppState& saved)
+{
+    EXPECT_EQ(loaded.view.modeWord, saved.view.modeWord);
+    EXPECT_EQ(loaded.view.iterMax, saved.view.iterMax);
+    EXPECT_EQ(loaded.view.bailout, saved.view.bailout);
+    EXPECT_EQ(loaded.view.potValue, saved.view.potValue);
+    EXPECT_EQ(loaded.settings.colourFlags, saved.settings.colourFlags);
+    EXPECT_EQ(loaded.paletteState.parameters, saved.paletteState.parameters);
+    EXPECT_EQ(loaded.paletteState.options, saved.paletteState.options);
+    EXPECT_EQ(loaded.paletteState.paletteOffset, saved.paletteState.paletteOffset);
+    EXPECT_TRUE(loaded.palette.entries == saved.palette.entries) << "palette tables differ";
+}
+
+// The standard file as the format-43 table lays it out.
+std::vector<std::uint8_t> expectedStandardFile(Program& p)
+{
+    FileBytes f;
+    f.u8(43).u32(p.app.view.modeWord).u32(p.app.settings.colourFlags);
+    f.ext(static_cast<long double>(p.app.view.potValue));
+    for (const long double v : storedExtended(p.app.view)) {
+        f.ext(v);
+    }
+    f.i32(p.app.view.iterMax).ext(static_cast<long double>(p.app.view.bailout));
+    const PaletteParameters& q = p.app.paletteState.parameters;
+    for (const auto* channel : {&q.start, &q.step, &q.stop}) {
+        for (const float v : *channel) {
+            f.f32(v);
+        }
+    }
+    f.i32(p.app.paletteState.paletteOffset);
+    return f.bytes;
+}
+
+TEST(StandardFile, IsWrittenByteForByteAndLoadsAsTheSameView)
+{
+    TempFolder folder;
+    for (const bool julia : {false, true}) {
+        Program saved;
+        shallowView(saved, julia);
+        const std::string path = folder.file(julia ? "j.fra" : "m.fra");
+        ASSERT_TRUE(saveStandardFile(saved.app, saved.pictures, path));
+        // The palette options went into bits 4..8 of the colour flags before writing.
+        EXPECT_EQ(saved.app.settings.colourFlags, 1u | 4u | kHslBit | kExp2Bit);
+        const std::vector<std::uint8_t> bytes = readBytes(path);
+        EXPECT_EQ(bytes.size(), julia ? 153u : 133u);
+        EXPECT_EQ(bytes, expectedStandardFile(saved));
+        EXPECT_EQ(saved.pictures.calls, std::vector<std::string>{"thumbnail " + path + ".jpg"});
+
+        Program loaded;
+        ASSERT_TRUE(loadParameterFile(loaded.app, loaded.shell.services, path));
+        expectSameSettings(loaded.app, saved.app);
+        EXPECT_EQ(storedExtended(loaded.app.view), storedExtended(saved.app.view));
+        EXPECT_EQ(loaded.app.view.deepZoom, 0);
+        EXPECT_EQ(loaded.app.shell.lastFilePath, path);
+        EXPECT_EQ(loaded.app.shell.currentFileName, path);
+        EXPECT_EQ(loaded.app.shell.juliaShown, 1);
+        EXPECT_EQ(loaded.app.shell.pictureValid, 0);
+        EXPECT_EQ(loaded.app.settings.multiThreaded, 1);
+        const auto& o = loaded.shell.observer;
+        EXPECT_EQ(o.last("menuTitle"), "QUORVALIS - " + path);
+        EXPECT_EQ(o.last("fractalType"), julia ? "- julia" : "mandelbrot -");
+        EXPECT_EQ(o.last("deepZoom"), "off");
+        EXPECT_EQ(o.last("multiThreaded"), "on");
+        EXPECT_EQ(o.last("repaint"), "");
+        EXPECT_TRUE(loaded.shell.prompts.asked().empty());
+    }
+}
+
+TEST(DeepFile, RestoresEveryNumberLimbForLimbAndSavesTheSameBytesAgain)
+{
+    TempFolder folder;
+    for (const bool julia : {false, true}) {
+        Program saved;
+        if (julia) {
+            deepJulia(saved);
+        } else {
+            deepMandelbrot(saved);
+        }
+        const std::string path = folder.file(julia ? "j.fdz" : "m.fdz");
+        ASSERT_TRUE(saveDeepFile(saved.app, saved.pictures, path));
+        // The palette options are kept in the colour flags here too.
+        const std::uint32_t flags = saved.app.settings.colourFlags;
+        EXPECT_EQ(flags & (kHslBit | kExp2Bit), julia ? 0u : kHslBit | kExp2Bit);
+        const std::vector<std::uint8_t> bytes = readBytes(path);
+
+        // The fixed fields, then one 16-byte header per number and the limbs.
+        FileBytes fixed;
+        fixed.u8(55).u32(saved.app.view.modeWord).i32(1).u32(flags);
+        fixed.f64(saved.app.view.potValue).i32(saved.app.view.iterMax);
+        fixed.f64(saved.app.view.bailout);
+        const PaletteParameters& q = saved.app.paletteState.parameters;
+        for (const auto* channel : {&q.start, &q.step, &q.stop}) {
+            for (const float v : *channel) {
+                fixed.f32(v);
+            }
+        }
+        fixed.i32(saved.app.paletteState.paletteOffset).i32(saved.app.view.precisionBits);
+        ASSERT_GE(bytes.size(), 77u);
+        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 77), fixed.bytes);
+        const std::size_t numbers = julia ? 8 : 6;
+        const std::vector<DeepNumberImage> images = test::storedImages(saved.app.view);
+        std::size_t limbs = 0;
+        std::size_t at = 77 + 16 * numbers;
+        for (std::size_t k = 0; k < numbers; ++k) {
+            const std::size_t h = 77 + 16 * k;
+            EXPECT_EQ(i32At(bytes, h), (saved.app.view.precisionBits + 63) / 32);
+            EXPECT_EQ(i32At(bytes, h + 4), images[k].size);
+            EXPECT_EQ(i32At(bytes, h + 8), images[k].exponent);
+            EXPECT_EQ(i32At(bytes, h + 12), 0);
+            for (const std::uint32_t limb : images[k].limbs) {
+                EXPECT_EQ(u32At(bytes, at), limb);
+                at += 4;
+            }
+            limbs += images[k].limbs.size();
+        }
+        EXPECT_EQ(bytes.size(), (julia ? 205u : 173u) + 4 * limbs);
+
+        Program loaded;
+        ASSERT_TRUE(loadParameterFile(loaded.app, loaded.shell.services, path));
+        expectSameSettings(loaded.app, saved.app);
+        EXPECT_EQ(loaded.app.view.deepZoom, 1);
+        EXPECT_EQ(loaded.app.view.precisionBits, saved.app.view.precisionBits);
+        EXPECT_EQ(loaded.app.view.deepLimit, saved.app.view.deepLimit);
+        EXPECT_EQ(test::storedImages(loaded.app.view), images);
+        EXPECT_EQ(loaded.shell.observer.last("title"), deepLimitTitle(saved.app.view.deepLimit));
+        EXPECT_EQ(loaded.shell.observer.last("menuTitle"), "QUORVALIS - " + path);
+        EXPECT_EQ(loaded.shell.observer.last("autoPotValue"), "off");
+        EXPECT_EQ(loaded.app.shell.currentFileName, path);
+
+        const std::string again = folder.file(julia ? "j2.fdz" : "m2.fdz");
+        ASSERT_TRUE(saveDeepFile(loaded.app, loaded.pictures, again));
+        EXPECT_EQ(readBytes(again), bytes);
+    }
+}
+
+TEST(StandardFileWithImage, StoresTheTextsInWideFieldsAndThePicture)
+{
+    TempFolder folder;
+    Program saved;
+    shallowView(saved);
+    test::smallPicture(saved.app, 8, 6);
+    const std::string path = folder.file("m.fpi");
+    ASSERT_TRUE(saveStandardFileWithImage(saved.app, saved.shell.observer, saved.pictures, path));
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    const std::size_t fields = 21 + 6 * 5000;
+    ASSERT_EQ(bytes.size(), fields + 56 + 8 + 4u * 10 * 8);
+    EXPECT_EQ(bytes[0], 50);
+    EXPECT_EQ(u32At(bytes, 1), saved.app.view.modeWord);
+    EXPECT_EQ(i32At(bytes, 5), 0);
+    EXPECT_EQ(u32At(bytes, 9), 1u | 4u | kHslBit | kExp2Bit);
+    const std::vector<std::string> texts = storedTexts(saved.app.view);
+    for (std::size_t k = 0; k < 6; ++k) {
+        const std::size_t at = 21 + 5000 * k;
+        EXPECT_EQ(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                              bytes.begin() + static_cast<std::ptrdiff_t>(at + texts[k].size())),
+                  texts[k]);
+        for (std::size_t z = at + texts[k].size(); z < at + 5000; ++z) {
+            ASSERT_EQ(bytes[z], 0) << "field " << k;
+        }
+    }
+    EXPECT_EQ(i32At(bytes, fields), 777);
+    EXPECT_EQ(i32At(bytes, fields + 48), -12345);
+    EXPECT_EQ(i32At(bytes, fields + 52), saved.app.view.precisionBits);
+    EXPECT_EQ(i32At(bytes, fields + 56), 8);
+    EXPECT_EQ(i32At(bytes, fields + 60), 6);
+    // Pixel (i, j) at j * W + i, then the border entries as zeros.
+    for (std::size_t k = 0; k < 80; ++k) {
+        const std::int32_t expected = k < 48 ? saved.app.iterations.counts[k] : 0;
+        EXPECT_EQ(i32At(bytes, fields + 64 + 4 * k), expected) << "entry " << k;
+    }
+
+    Program loaded;
+    ASSERT_TRUE(loadParameterFileWithImage(loaded.app, loaded.shell.services, path));
+    expectSameSettings(loaded.app, saved.app);
+    EXPECT_EQ(storedTexts(loaded.app.view), texts);
+    EXPECT_EQ(storedExtended(loaded.app.view), storedExtended(saved.app.view));
+    EXPECT_EQ(loaded.app.settings.pictureWidth, 8);
+    EXPECT_EQ(loaded.app.settings.pictureHeight, 6);
+    EXPECT_EQ(loaded.app.iterations.width, 8);
+    EXPECT_EQ(loaded.app.iterations.height, 6);
+    EXPECT_EQ(loaded.app.iterations.counts, saved.app.iterations.counts);
+    EXPECT_EQ(loaded.app.iterations.a.size(), IterationBuffer::storedSize(8, 6));
+    EXPECT_EQ(loaded.shell.observer.last("pictureWindow"), "8 x 6");
+    EXPECT_EQ(loaded.shell.observer.last("menuTitle"), "QUORVALIS - " + path);
+    EXPECT_EQ(loaded.app.shell.currentFileName, path);
+    EXPECT_EQ(loaded.app.shell.lastFilePath, path);
+
+    // The plain loader reads the same file's view and leaves the picture alone.
+    Program plain;
+    ASSERT_TRUE(loadParameterFile(plain.app, plain.shell.services, path));
+    EXPECT_EQ(storedTexts(plain.app.view), texts);
+    EXPECT_EQ(plain.app.iterations.width, 640);
+}
+
+TEST(DeepFileWithImage, ChangesThePictureSizeAndKeepsNumbersAndPicture)
+{
+    TempFolder folder;
+    Program saved;
+    deepJulia(saved);
+    test::smallPicture(saved.app, 5, 4);
+    const std::string path = folder.file("j.fpz");
+    ASSERT_TRUE(saveDeepFileWithImage(saved.app, saved.pictures, path));
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    EXPECT_EQ(i32At(bytes, 77), 5);
+    EXPECT_EQ(i32At(bytes, 81), 4);
+    const std::size_t headers = 85 + 4 * 7 * 6;
+    EXPECT_EQ(i32At(bytes, headers), (saved.app.view.precisionBits + 63) / 32);
+
+    Program loaded;
+    ASSERT_EQ(loaded.app.settings.pictureWidth, 640);
+    ASSERT_TRUE(loadParameterFileWithImage(loaded.app, loaded.shell.services, path));
+    expectSameSettings(loaded.app, saved.app);
+    EXPECT_EQ(test::storedImages(loaded.app.view), test::storedImages(saved.app.view));
+    EXPECT_EQ(loaded.app.settings.pictureWidth, 5);
+    EXPECT_EQ(loaded.app.settings.pictureHeight, 4);
+    EXPECT_EQ(loaded.app.iterations.counts, saved.app.iterations.counts);
+    EXPECT_EQ(loaded.app.iterations.b.size(), IterationBuffer::storedSize(5, 4));
+    EXPECT_EQ(loaded.shell.observer.last("pictureWindow"), "5 x 4");
+
+    const std::string again = folder.file("j2.fpz");
+    ASSERT_TRUE(saveDeepFileWithImage(loaded.app, loaded.pictures, again));
+    EXPECT_EQ(readBytes(again), bytes);
+
+    // The plain loader (a .fpz named on the command line) reads its view past the picture.
+    Program plain;
+    ASSERT_TRUE(loadParameterFile(plain.app, plain.shell.services, path));
+    EXPECT_EQ(test::storedImages(plain.app.view), test::storedImages(saved.app.view));
+    EXPECT_EQ(plain.app.iterations.width, 640);
+}
+
+TEST(StandardFileWithImage, ATextLongerThanItsFieldKeepsItsExponent)
+{
+    TempFolder folder;
+    Program saved;
+    test::smallPicture(saved.app, 2, 2);
+    // One third at 17024 bits has about 5100 digits: more than a field holds.
+    setPrecision(saved.app.view, 17024);
+    mpf_set_si(saved.app.view.mandelbrot.xmin.mp(), -1);
+    mpf_div_ui(saved.app.view.mandelbrot.xmin.mp(), saved.app.view.mandelbrot.xmin.mp(), 3);
+    const std::string path = folder.file("long.fpi");
+    ASSERT_TRUE(saveStandardFileWithImage(saved.app, saved.shell.observer, saved.pictures, path));
+    ASSERT_GT(saved.app.view.mandelbrot.xmin.text.size(), 4999u);
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    const std::string field(bytes.begin() + 21, bytes.begin() + 21 + 5000);
+    const std::string text = field.substr(0, field.find('\0'));
+    EXPECT_LE(text.size(), 4999u);
+    EXPECT_EQ(text.substr(text.size() - 3), "e-1");
+
+    Program loaded;
+    ASSERT_TRUE(loadParameterFileWithImage(loaded.app, loaded.shell.services, path));
+    EXPECT_NEAR(mpf_get_d(loaded.app.view.mandelbrot.xmin.mp()), -1.0 / 3.0, 1e-15);
+}
+
+// --- Older layouts, assembled by hand ---
+
+FileBytes format43Start(std::uint8_t version, std::uint32_t modeWord, std::uint32_t flags)
+{
+    FileBytes f;
+    f.u8(version).u32(modeWord).u32(flags).ext(0.002L);
+    f.ext(-2.0L).ext(1.0L).ext(3.0L / 640).ext(-1.125L).ext(1.125L).ext(2.25L / 480);
+    f.i32(250).ext(64.0L);
+    for (const float v : {10.0f, 20.0f, 30.0f, 1.5f, 2.5f, 3.5f, 200.0f, 210.0f, 220.0f}) {
+        f.f32(v);
+    }
+    return f;
+}
+
+const PaletteParameters kStoredPalette{
+    {10.0f, 20.0f, 30.0f}, {1.5f, 2.5f, 3.5f}, {200.0f, 210.0f, 220.0f}};
+
+TEST(OlderLayouts, A133ByteFileHasItsOffsetOnlyWithVersion43)
+{
+    TempFolder folder;
+    for (const std::uint8_t version : {43, 42}) {
+        const std::string path = folder.file("v" + std::to_string(version) + ".fra");
+        writeBytes(path, format43Start(version, 5, 4u | kHslBit).i32(777).bytes);
+        Program p;
+        ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+        const ViewState& v = p.app.view;
+        EXPECT_TRUE(isMandelbrot(v));
+        EXPECT_EQ(p.app.paletteState.paletteOffset, version == 43 ? 777 : 0);
+        EXPECT_EQ(v.modeWord, 5u);
+        EXPECT_EQ(p.app.settings.colourFlags, 4u | kHslBit);
+        EXPECT_TRUE(p.app.paletteState.options.hsl);
+        EXPECT_EQ(p.app.paletteState.parameters, kStoredPalette);
+        EXPECT_EQ(v.potValue, static_cast<double>(0.002L));
+        EXPECT_EQ(v.iterMax, 250);
+        EXPECT_EQ(v.bailout, 64.0);
+        EXPECT_EQ(v.mandelbrot.xmin.ext, -2.0L);
+        EXPECT_EQ(v.mandelbrot.dx.ext, 3.0L / 640);
+        EXPECT_EQ(v.mandelbrot.ymax.ext, 1.125L);
+        EXPECT_EQ(mpf_cmp_si(v.mandelbrot.xmin.mp(), -2), 0);
+        EXPECT_EQ(mpf_cmp_d(v.mandelbrot.ymax.mp(), 1.125), 0);
+    }
+}
+
+TEST(OlderLayouts, AnOptionalFieldPastTheEndKeepsItsResetValue)
+{
+    TempFolder folder;
+    const std::string path = folder.file("short43.fra");
+    writeBytes(path, format43Start(43, 5, 4).bytes); // 129 bytes: no room for the offset
+    Program p;
+    p.app.paletteState.paletteOffset = 99;
+    ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+    EXPECT_EQ(p.app.paletteState.paletteOffset, 0);
+    EXPECT_EQ(p.app.view.iterMax, 250);
+}
+
+TEST(OlderLayouts, A75ByteFileTakesTheDefaultPaletteAndMovesTheOldInsideBit)
+{
+    TempFolder folder;
+    FileBytes f;
+    f.u8(1 | 4 | 64); // Mandelbrot, mode 1, the old "Inside color" bit
+    f.ext(-2.5L).ext(1.5L).ext(4.0L / 640).ext(-1.5L).ext(1.5L).ext(3.0L / 480);
+    f.i32(1000).ext(0.5L);
+    ASSERT_EQ(f.bytes.size(), 75u);
+    const std::string path = folder.file("old75.fra");
+    writeBytes(path, f.bytes);
+    Program p;
+    ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+    EXPECT_EQ(p.app.view.modeWord, 5u);
+    EXPECT_EQ(p.app.settings.colourFlags, 1u);
+    EXPECT_EQ(p.app.view.potValue, 0.0001);
+    EXPECT_EQ(p.app.view.bailout, 4.0); // 1 or less becomes 4
+    EXPECT_EQ(p.app.view.iterMax, 1000);
+    // The defaults for colouring neither smooth nor by potential.
+    const PaletteParameters defaults{
+        {218.0f, 64.0f, 74.0f}, {5.0f, 3.0f, 4.0f}, {255.0f, 169.0f, 194.0f}};
+    EXPECT_EQ(p.app.paletteState.parameters, defaults);
+    EXPECT_EQ(p.app.paletteState.options, PaletteOptions{});
+}
+
+TEST(OlderLayouts, IntegerPalettesAndTheRowsWithAVersionByte)
+{
+    TempFolder folder;
+    const std::vector<std::int32_t> integers{9, 8, 7, 2, 3, 4, 100, 110, 120};
+    const PaletteParameters asFloats{
+        {9.0f, 8.0f, 7.0f}, {2.0f, 3.0f, 4.0f}, {100.0f, 110.0f, 120.0f}};
+    auto julia = [](FileBytes& f) {
+        for (const long double v :
+             {-1.5L, -1.0L, 1.5L, 1.0L, -0.8L, 0.156L, 2.0L / 480, 3.0L / 640}) {
+            f.ext(v);
+        }
+        f.i32(400).ext(10.0L);
+    };
+    {
+        // 131 bytes: the low byte of a Julia mode word, eight numbers, integer palette.
+        FileBytes f;
+        f.u8(2 | 8);
+        julia(f);
+        for (const std::int32_t v : integers) {
+            f.i32(v);
+        }
+        ASSERT_EQ(f.bytes.size(), 131u);
+        const std::string path = folder.file("old131.fra");
+        writeBytes(path, f.bytes);
+        Program p;
+        ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+        EXPECT_FALSE(isMandelbrot(p.app.view));
+        EXPECT_EQ(drawingMode(p.app.view.modeWord), 2);
+        EXPECT_EQ(p.app.view.julia.cr.ext, -0.8L);
+        EXPECT_EQ(p.app.view.julia.dx.ext, 3.0L / 640);
+        EXPECT_EQ(p.app.paletteState.parameters, asFloats);
+        EXPECT_EQ(p.app.view.bailout, 10.0);
+        EXPECT_EQ(p.shell.observer.last("fractalType"), "- julia");
+    }
+    {
+        // 135 bytes: version byte, full mode word with the old inside bit, a zero step.
+        FileBytes f;
+        f.u8(20).u32(2 | 8 | 64);
+        julia(f);
+        for (const std::int32_t v : {1, 2, 3, 0, 5, 6, 7, 8, 9}) {
+            f.i32(v);
+        }
+        ASSERT_EQ(f.bytes.size(), 135u);
+        const std::string path = folder.file("old135.fra");
+        writeBytes(path, f.bytes);
+        Program p;
+        ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+        EXPECT_EQ(p.app.view.modeWord, 2u | 8u);
+        EXPECT_EQ(p.app.settings.colourFlags, 1u);
+        EXPECT_EQ(p.app.paletteState.parameters.step, (std::array<float, 3>{5.0f, 3.0f, 4.0f}));
+    }
+    // 119 bytes: colour flags stored; palette as integers with version 30, floats otherwise.
+    // The palette options of this row stay off.
+    for (const std::uint8_t version : {30, 31}) {
+        FileBytes f;
+        f.u8(version).u32(5).u32(4u | kHslBit);
+        f.ext(-2.0L).ext(1.0L).ext(3.0L / 640).ext(-1.125L).ext(1.125L).ext(2.25L / 480);
+        f.i32(500).ext(8.0L);
+        for (std::size_t k = 0; k < 9; ++k) {
+            if (version == 30) {
+                f.i32(integers[k]);
+            } else {
+                f.f32(static_cast<float>(integers[k]) + 0.5f);
+            }
+        }
+        ASSERT_EQ(f.bytes.size(), 119u);
+        const std::string path = folder.file("old119.fra");
+        writeBytes(path, f.bytes);
+        Program p;
+        ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+        EXPECT_EQ(p.app.settings.colourFlags, 4u | kHslBit);
+        EXPECT_FALSE(p.app.paletteState.options.hsl);
+        EXPECT_EQ(p.app.paletteState.parameters.start[0], version == 30 ? 9.0f : 9.5f);
+        EXPECT_EQ(p.app.view.potValue, 0.0001);
+    }
+}
+
+TEST(FormatFifty, FilesWithTheOlder500ByteFieldsAreRead)
+{
+    TempFolder folder;
+    const std::vector<std::string> texts{"-2.0e0", "1.0e0", "4.6875e-3",
+                                         "-1.5e0", "1.5e0", "6.25e-3"};
+    // The window's corners are binary fractions: their texts come back as they are.
+    auto expectWindow = [](ViewState& v) {
+        const MandelbrotNumbers& m = v.mandelbrot;
+        EXPECT_EQ(m.xmin.text, "-2.0e0");
+        EXPECT_EQ(m.xmax.text, "1.0e0");
+        EXPECT_EQ(m.ymin.text, "-1.5e0");
+        EXPECT_EQ(m.ymax.text, "1.5e0");
+        EXPECT_NEAR(mpf_get_d(m.dx.mp()), 0.0046875, 1e-18);
+    };
+    auto fixedPart = [&](std::int32_t deepZoom) {
+        FileBytes f;
+        f.u8(50).u32(5).i32(deepZoom).u32(4).f64(0.01);
+        for (const std::string& t : texts) {
+            f.text(t, 500);
+        }
+        f.i32(300).f64(8.0);
+        for (const float v : {10.0f, 20.0f, 30.0f, 1.5f, 2.5f, 3.5f, 200.0f, 210.0f, 220.0f}) {
+            f.f32(v);
+        }
+        f.i32(5).i32(96);
+        return f;
+    };
+    {
+        // Without image: 3077 bytes, read by the plain loader.
+        const std::string path = folder.file("plain50.fra");
+        const FileBytes f = fixedPart(0);
+        ASSERT_EQ(f.bytes.size(), 3077u);
+        writeBytes(path, f.bytes);
+        Program p;
+        ASSERT_TRUE(loadParameterFile(p.app, p.shell.services, path));
+        expectWindow(p.app.view);
+        EXPECT_EQ(p.app.view.mandelbrot.xmin.ext, -2.0L);
+        EXPECT_EQ(p.app.view.iterMax, 300);
+        EXPECT_EQ(p.app.paletteState.paletteOffset, 5);
+        EXPECT_EQ(p.app.paletteState.parameters, kStoredPalette);
+        EXPECT_EQ(p.app.view.potValue, 0.01);
+        EXPECT_EQ(p.app.shell.pictureValid, 0);
+        EXPECT_EQ(p.shell.observer.last("title"), "QUORVALIS (Deeplimit:-3)");
+        EXPECT_EQ(p.shell.observer.last("potValue"), potValueText(0.01));
+        // Centre and magnification follow from the window.
+        EXPECT_EQ(mpf_cmp_d(p.app.view.mandelbrot.centreRe.mp(), -0.5), 0);
+        EXPECT_EQ(mpf_cmp_d(p.app.view.mandelbrot.magnification.mp(), 1.0), 0);
+    }
+    {
+        // With a 3 x 2 picture after the narrow fields.
+        FileBytes f = fixedPart(0);
+        f.i32(3).i32(2);
+        for (std::int32_t k = 0; k < 20; ++k) {
+            f.i32(k < 6 ? 100 + k : 0);
+        }
+        const std::string path = folder.file("narrow.fpi");
+        writeBytes(path, f.bytes);
+        Program p;
+        ASSERT_TRUE(loadParameterFileWithImage(p.app, p.shell.services, path));
+        expectWindow(p.app.view);
+        EXPECT_EQ(p.app.iterations.width, 3);
+        EXPECT_EQ(p.app.iterations.height, 2);
+        EXPECT_EQ(p.app.iterations.counts[5], 105);
+    }
+}
+
+// --- Refusals ---
+
+struct Snapshot
+{
+    std::uint32_t modeWord;
+    std::int32_t iterMax;
+    std::int32_t precisionBits;
+    std::vector<std::string> texts;
+    std::vector<std::uint32_t> palette;
+    std::int32_t width;
+    std::string currentFileName;
+
+    explicit Snapshot(AppState& app)
+        : modeWord(app.view.modeWord), iterMax(app.view.iterMax),
+          precisionBits(app.view.precisionBits), texts(storedTexts(app.view)),
+          palette(app.palette.entries), width(app.iterations.width),
+          currentFileName(app.shell.currentFileName)
+    {
+    }
+
+    bool operator==(const Snapshot&) const = default;
+};
+
+/// Loads with `loader`, expects the refusal message and no change beyond the resets.
+void expectRefused(const std::string& path, std::string_view message, bool withImage)
+{
+    Program p;
+    p.app.shell.currentFileName = "before.fra";
+    const Snapshot before(p.app);
+    const bool loaded = withImage ? loadParameterFileWithImage(p.app, p.shell.services, path)
+                                  : loadParameterFile(p.app, p.shell.services, path);
+    EXPECT_FALSE(loaded) << path;
+    EXPECT_EQ(p.shell.prompts.asked(), std::vector<std::string>{std::string(message)}) << path;
+    EXPECT_EQ(p.shell.prompts.titles(), std::vector<std::string>{"QUORVALIS"});
+    EXPECT_TRUE(Snapshot(p.app) == before) << path;
+    EXPECT_EQ(p.app.settings.colourFlags, 0u);
+    EXPECT_EQ(p.app.paletteState.paletteOffset, 0);
+    EXPECT_EQ(p.app.view.potValue, 0.0);
+    EXPECT_EQ(p.app.paletteState.options, PaletteOptions{});
+    EXPECT_TRUE(p.shell.observer.shown.empty()) << path;
+}
+
+TEST(Refusals, OtherLengthsAndVersionBytesAreNotParameterFiles)
+{
+    TempFolder folder;
+    FileBytes f = format43Start(49, 5, 4);
+    f.zeros(154 - f.bytes.size());
+    writeBytes(folder.file("bad154.fra"), f.bytes);
+    expectRefused(folder.file("bad154.fra"), kNotParameterFile, false);
+    writeBytes(folder.file("len100.fra"), std::vector<std::uint8_t>(100, 43));
+    expectRefused(folder.file("len100.fra"), kNotParameterFile, false);
+    expectRefused(folder.file("missing.fra"), kNotParameterFile, false);
+}
+
+TEST(Refusals, FilesShorterThanTheirLayout)
+{
+    TempFolder folder;
+    // A Julia mode word in a 133-byte file: eight numbers need 149 bytes.
+    writeBytes(folder.file("julia133.fra"), format43Start(43, 2 | 4, 4).i32(1).bytes);
+    ASSERT_EQ(readBytes(folder.file("julia133.fra")).size(), 133u);
+    expectRefused(folder.file("julia133.fra"), kShortParameterFile, false);
+
+    Program saved;
+    deepMandelbrot(saved);
+    test::smallPicture(saved.app, 4, 3);
+    ASSERT_TRUE(saveDeepFile(saved.app, saved.pictures, folder.file("m.fdz")));
+    std::vector<std::uint8_t> bytes = readBytes(folder.file("m.fdz"));
+    bytes.resize(bytes.size() - 1);
+    writeBytes(folder.file("cut.fdz"), bytes);
+    expectRefused(folder.file("cut.fdz"), kShortParameterFile, false);
+
+    ASSERT_TRUE(saveDeepFileWithImage(saved.app, saved.pictures, folder.file("m.fpz")));
+    bytes = readBytes(folder.file("m.fpz"));
+    bytes.resize(85 + 4 * 20); // inside the picture block
+    writeBytes(folder.file("cut.fpz"), bytes);
+    expectRefused(folder.file("cut.fpz"), kShortParameterFile, true);
+}
+
+TEST(Refusals, ImpossiblePrecisionsLimbCountsAndPictureSizes)
+{
+    TempFolder folder;
+    Program saved;
+    deepMandelbrot(saved);
+    test::smallPicture(saved.app, 4, 3);
+    ASSERT_TRUE(saveDeepFile(saved.app, saved.pictures, folder.file("m.fdz")));
+    ASSERT_TRUE(saveDeepFileWithImage(saved.app, saved.pictures, folder.file("m.fpz")));
+    const std::vector<std::uint8_t> deep = readBytes(folder.file("m.fdz"));
+    const std::vector<std::uint8_t> image = readBytes(folder.file("m.fpz"));
+
+    auto patched = [&](const std::vector<std::uint8_t>& from, std::size_t at, std::int32_t v,
+                       const std::string& name) {
+        std::vector<std::uint8_t> b = from;
+        for (int i = 0; i < 4; ++i) {
+            b[at + static_cast<std::size_t>(i)] =
+                static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+        }
+        writeBytes(folder.file(name), b);
+        return folder.file(name);
+    };
+    expectRefused(patched(deep, 73, 1 << 21, "huge.fdz"), kBadPrecision, false);
+    expectRefused(patched(deep, 73, 64, "low.fdz"), kBadPrecision, false);
+    // 144 bits hold at most (144 + 63) / 32 + 1 = 7 limbs.
+    expectRefused(patched(deep, 77 + 4, 8, "limbs.fdz"), kBadLimbCount, false);
+    expectRefused(patched(deep, 77 + 16 + 4, -0x7FFFFFFF, "absurd.fdz"), kBadLimbCount, false);
+    expectRefused(patched(image, 77, 0, "w0.fpz"), kBadPictureSize, true);
+    expectRefused(patched(image, 81, 16385, "h16385.fpz"), kBadPictureSize, true);
+    expectRefused(patched(image, 77, -5, "wneg.fpz"), kBadPictureSize, true);
+}
+
+// --- The browser's header ---
+
+TEST(ParameterHeader, ReportsTypeDeepZoomAndPrecisionOfEveryKind)
+{
+    TempFolder folder;
+    Program deep;
+    deepJulia(deep);
+    ASSERT_TRUE(saveDeepFile(deep.app, deep.pictures, folder.file("j.fdz")));
+    Program standard;
+    shallowView(standard);
+    test::smallPicture(standard.app, 3, 3);
+    ASSERT_TRUE(saveStandardFile(standard.app, standard.pictures, folder.file("m.fra")));
+    ASSERT_TRUE(saveStandardFileWithImage(standard.app, standard.shell.observer, standard.pictures,
+                                          folder.file("m.fpi")));
+    FileBytes old;
+    old.u8(0).zeros(94); // a 95-byte Julia file
+    writeBytes(folder.file("old.fra"), old.bytes);
+
+    ShellState shell;
+    ParameterHeader header;
+    ASSERT_TRUE(readParameterHeader(folder.file("j.fdz"), shell, header));
+    EXPECT_FALSE(header.mandelbrot);
+    EXPECT_EQ(header.deepZoom, 1);
+    EXPECT_EQ(header.precisionShown, deep.app.view.precisionBits);
+    EXPECT_EQ(shell.lastFilePath, folder.file("j.fdz"));
+    for (const std::string name : {"m.fra", "m.fpi"}) {
+        header = ParameterHeader{false, 1, 1};
+        ASSERT_TRUE(readParameterHeader(folder.file(name), shell, header)) << name;
+        EXPECT_TRUE(header.mandelbrot);
+        EXPECT_EQ(header.deepZoom, 0);
+        EXPECT_EQ(header.precisionShown, 80);
+    }
+    header = ParameterHeader{true, 1, 1};
+    ASSERT_TRUE(readParameterHeader(folder.file("old.fra"), shell, header));
+    EXPECT_FALSE(header.mandelbrot);
+    EXPECT_EQ(header.deepZoom, 0);
+    EXPECT_EQ(header.precisionShown, 80);
+
+    // Another file leaves the header as it was, but becomes lastFilePath; an empty path does not.
+    writeBytes(folder.file("other.fxx"), std::vector<std::uint8_t>(154, 7));
+    const ParameterHeader kept{false, 1, 1234};
+    header = kept;
+    EXPECT_FALSE(readParameterHeader(folder.file("other.fxx"), shell, header));
+    EXPECT_EQ(header.precisionShown, 1234);
+    EXPECT_EQ(shell.lastFilePath, folder.file("other.fxx"));
+    EXPECT_FALSE(readParameterHeader("", shell, header));
+    EXPECT_EQ(shell.lastFilePath, folder.file("other.fxx"));
+}
+
+TEST(Saving, AFailedWriteReportsFalseAndWritesNoThumbnail)
+{
+    Program p;
+    test::smallPicture(p.app, 2, 2);
+    const std::string path = "/nonexistent-folder-of-quorvalis/x.fra";
+    EXPECT_FALSE(saveStandardFile(p.app, p.pictures, path));
+    EXPECT_FALSE(saveDeepFile(p.app, p.pictures, path));
+    EXPECT_FALSE(saveStandardFileWithImage(p.app, p.shell.observer, p.pictures, path));
+    EXPECT_FALSE(saveDeepFileWithImage(p.app, p.pictures, path));
+    EXPECT_FALSE(saveStandardFile(p.app, p.pictures, ""));
+    EXPECT_TRUE(p.pictures.calls.empty());
+    EXPECT_FALSE(loadParameterFile(p.app, p.shell.services, ""));
+    EXPECT_TRUE(p.shell.prompts.asked().empty());
+}
+
+} // namespace
+} // namespace qv

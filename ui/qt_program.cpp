@@ -1,0 +1,362 @@
+// QtProgram: windows, commands and the paint protocol of the running program.
+#include "ui/qt_program.h"
+
+#include "engine/colouring.h"
+#include "engine/render_driver.h"
+#include "engine/view_state.h"
+#include "persistence/backup_copies.h"
+#include "persistence/parameter_commands.h"
+#include "persistence/parameter_files.h"
+#include "ui/menu_window.h"
+#include "ui/picture_window.h"
+
+#include <QApplication>
+
+namespace qv {
+
+namespace {
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
+    : m_app(app), m_prompts(prompts), m_services{prompts, *this, *this, random},
+      m_escape(std::make_unique<EscapeWatcher>()),
+      m_pictures(std::make_unique<QtPictureWriter>(app))
+{
+    qApp->installEventFilter(m_escape.get());
+    // "Save Picture" shows the picture it writes, as written (pixel value 0 black).
+    m_pictures->setPictureShown([this](const QImage& image) {
+        if (m_picture) {
+            m_picture->showImage(image);
+        }
+    });
+}
+
+QtProgram::~QtProgram()
+{
+    qApp->removeEventFilter(m_escape.get());
+}
+
+void QtProgram::createWindows()
+{
+    m_picture = std::make_unique<PictureWindow>(m_app, *this);
+    m_picture->setWindowTitle(qs(kProgramTitle));
+    m_picture->placeAtHome();
+    m_menu = new MenuWindow(*this, m_picture.get());
+    m_menu->setWindowTitle(qs(kProgramTitle));
+    m_menu->placeBeside(m_app.settings.pictureWidth);
+    m_picture->show();
+    m_menu->show();
+}
+
+void QtProgram::dispatchCommand(CommandId id)
+{
+    if (m_app.shell.rendering != 0) {
+        m_pending.push_back(id);
+        return;
+    }
+    runCommand(id);
+}
+
+void QtProgram::runPendingCommands()
+{
+    while (!m_pending.empty() && m_app.shell.rendering == 0 && !m_quitting) {
+        const CommandId id = m_pending.front();
+        m_pending.pop_front();
+        runCommand(id);
+    }
+}
+
+void QtProgram::runCommand(CommandId id)
+{
+    if (!commandAvailable(id)) {
+        return;
+    }
+    switch (id) {
+    case CommandId::loadFractal:
+        loadFractal(false);
+        break;
+    case CommandId::loadFractalWithImage:
+        loadFractal(true);
+        break;
+    case CommandId::saveFractal:
+        saveFractal(false);
+        break;
+    case CommandId::saveFractalWithImage:
+        saveFractal(true);
+        break;
+    case CommandId::savePicture:
+        savePicture();
+        break;
+    case CommandId::exit:
+        confirmQuit();
+        break;
+    case CommandId::originalMandelbrot:
+        originalMandelbrot(m_app, m_services);
+        // A Cancel leaves the picture stale too: it is drawn again.
+        requestRepaint();
+        break;
+    default:
+        break;
+    }
+}
+
+bool QtProgram::loadStartupFile(const std::string& path)
+{
+    if (!loadParameterFile(m_app, m_services, path)) {
+        return false;
+    }
+    m_app.shell.currentFileName = path;
+    return true;
+}
+
+void QtProgram::loadFractal(bool withImage)
+{
+    if (withImage) {
+        // The picture comes from the file: it is shown as loaded, not rendered.
+        loadFractalWithImageCommand(m_app, m_services);
+        if (m_picture) {
+            m_picture->showKeptPicture();
+        }
+    } else {
+        loadFractalCommand(m_app, m_services);
+        // The render follows at once, also after a cancelled dialog (a valid picture stays).
+        renderNow();
+    }
+    refreshOpenDialogs();
+}
+
+void QtProgram::saveFractal(bool withImage)
+{
+    if (withImage) {
+        saveFractalWithImageCommand(m_app, m_services, *m_pictures);
+    } else {
+        saveFractalCommand(m_app, m_services, *m_pictures);
+    }
+}
+
+void QtProgram::savePicture()
+{
+    if (m_menu != nullptr) {
+        m_menu->setEnabled(false);
+    }
+    const std::string path = askPictureFileName(m_prompts, m_app.settings);
+    if (!path.empty()) {
+        m_pictures->savePicture(path);
+    }
+    if (m_menu != nullptr) {
+        m_menu->setEnabled(true);
+    }
+}
+
+void QtProgram::confirmQuit()
+{
+    if (!m_prompts.askOkCancel(kQuitQuestion)) {
+        return;
+    }
+    quit();
+}
+
+void QtProgram::quit()
+{
+    if (m_quitting) {
+        return;
+    }
+    m_quitting = true;
+    m_app.shell.quitRequested = 1;
+    m_pending.clear();
+    if (m_picture) {
+        m_menu->hide();
+        m_picture->hide();
+    }
+    QCoreApplication::quit();
+}
+
+void QtProgram::requestRender()
+{
+    m_app.shell.pictureValid = 0;
+    requestRepaint();
+}
+
+void QtProgram::refreshOpenDialogs()
+{
+    // The parameters, location, palette and statistics dialogs and the browser are not part of
+    // this program yet, so none can be open.
+}
+
+void QtProgram::renderNow()
+{
+    const ShellState& shell = m_app.shell;
+    if (shell.pictureValid != 0 || shell.pictureFromImage != 0 || shell.rendering != 0 ||
+        shell.quitRequested != 0) {
+        return;
+    }
+    // The picture is stale because the view or a setting changed since the last render, so a
+    // deep render's suppression of further renders ends here; and Esc pressed before this
+    // render began must not stop it.
+    m_app.render.renderSuppressed = 0;
+    m_escape->forget();
+    ++m_rendersStarted;
+    if (m_picture && m_picture->painting()) {
+        ++m_rendersStartedInPaint;
+    }
+    renderView(m_app, *this, m_renderOptions);
+    refreshFromDeep(m_app.view, viewContext(m_app), *this);
+    runPendingCommands();
+}
+
+void QtProgram::pumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtProgram::escapePressed()
+{
+    ++m_escapePolls;
+    // Closing a window during a render ends the render as Esc does.
+    return m_escape->takePress() || m_app.shell.quitRequested != 0;
+}
+
+void QtProgram::showProgress(std::int32_t, std::int32_t)
+{
+    // The windows show progress in the titles the renderer sets.
+}
+
+void QtProgram::setMenuTitle(std::string_view title)
+{
+    if (m_menu != nullptr) {
+        m_menu->setWindowTitle(qs(title));
+    }
+}
+
+void QtProgram::setControlsEnabled(bool enabled)
+{
+    // The menu window belongs to the picture window and follows it.
+    if (m_picture) {
+        m_picture->setEnabled(enabled);
+    }
+}
+
+void QtProgram::bringToFront()
+{
+    if (m_picture && m_picture->isVisible()) {
+        m_picture->raise();
+        m_picture->activateWindow();
+    }
+}
+
+void QtProgram::invalidatePicture()
+{
+    if (m_picture) {
+        m_picture->showKeptPicture();
+    }
+}
+
+void QtProgram::drawRow(std::int32_t row, std::span<const std::uint32_t> colours)
+{
+    if (m_picture) {
+        m_picture->drawRow(row, colours);
+    }
+}
+
+void QtProgram::writeThumbnail(const std::string& path)
+{
+    m_pictures->saveThumbnail(path);
+}
+
+void QtProgram::makeBackup(BackupForm form)
+{
+    qv::makeBackup(m_app, *m_pictures, form);
+}
+
+void QtProgram::sizePictureWindow(std::int32_t width, std::int32_t height)
+{
+    if (m_picture) {
+        m_picture->resize(width, height);
+    }
+}
+
+// The parameters dialog does not exist yet: its check boxes cannot show anything.
+void QtProgram::showFractalType(bool, bool)
+{
+}
+
+void QtProgram::showMultiThreaded(bool)
+{
+}
+
+void QtProgram::setArrowCursor()
+{
+    if (m_picture) {
+        m_picture->setCursor(Qt::ArrowCursor);
+    }
+}
+
+void QtProgram::setMainTitle(std::string_view title)
+{
+    if (m_picture) {
+        m_picture->setWindowTitle(qs(title));
+    }
+}
+
+// The parameters and location dialogs do not exist yet: showing a value in a dialog that is
+// not open does nothing.
+void QtProgram::showPotValue(std::string_view)
+{
+}
+
+void QtProgram::showDeepZoom(bool)
+{
+}
+
+void QtProgram::showIterMax(std::string_view)
+{
+}
+
+void QtProgram::refreshLocationFields()
+{
+}
+
+void QtProgram::showBoxedZoom(bool)
+{
+}
+
+void QtProgram::showAutoPotValue(bool)
+{
+}
+
+void QtProgram::requestRepaint()
+{
+    if (m_picture) {
+        m_picture->update();
+    }
+}
+
+void QtProgram::clearPictureFromImage()
+{
+    m_app.shell.pictureFromImage = 0;
+}
+
+void QtProgram::reopenPaletteDialog()
+{
+    // No palette dialog exists yet, so none is open.
+}
+
+void QtProgram::redisplayPicture()
+{
+    if (m_app.iterations.width <= 0 || m_app.picture.pixels.empty()) {
+        return;
+    }
+    buildPicture(m_app.picture, m_app.iterations, m_app.palette, drawingMode(m_app.view.modeWord),
+                 m_app.paletteState.paletteOffset);
+    if (m_picture) {
+        m_picture->showKeptPicture();
+    }
+}
+
+} // namespace qv
