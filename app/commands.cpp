@@ -9,34 +9,34 @@ namespace qv {
 namespace {
 
 constexpr std::array<MenuItem, 9> kFileMenu = {{
-    {"Browse fractals", CommandId::browseFractals},
-    {"Load Fractal", CommandId::loadFractal},
-    {"Load Fractal with image", CommandId::loadFractalWithImage},
-    {"Save Fractal", CommandId::saveFractal},
-    {"Save Fractal with image", CommandId::saveFractalWithImage},
-    {"Save Picture", CommandId::savePicture},
-    {"Statistics", CommandId::statistics},
-    {"-", CommandId::separator},
-    {"Exit", CommandId::exit},
+    {"Browse fractals", CommandId::BrowseFractals},
+    {"Load Fractal", CommandId::LoadFractal},
+    {"Load Fractal with image", CommandId::LoadFractalWithImage},
+    {"Save Fractal", CommandId::SaveFractal},
+    {"Save Fractal with image", CommandId::SaveFractalWithImage},
+    {"Save Picture", CommandId::SavePicture},
+    {"Statistics", CommandId::Statistics},
+    {"-", CommandId::Separator},
+    {"Exit", CommandId::Exit},
 }};
 
 constexpr std::array<MenuItem, 5> kFractalMenu = {{
-    {"Fractal Parameters", CommandId::fractalParameters},
-    {"Location", CommandId::location},
-    {"Palette control", CommandId::paletteControl},
-    {"Julia finder", CommandId::juliaFinder},
-    {"Original Mandelbrot", CommandId::originalMandelbrot},
+    {"Fractal Parameters", CommandId::FractalParameters},
+    {"Location", CommandId::Location},
+    {"Palette control", CommandId::PaletteControl},
+    {"Julia finder", CommandId::JuliaFinder},
+    {"Original Mandelbrot", CommandId::OriginalMandelbrot},
 }};
 
 constexpr std::array<MenuItem, 3> kMovieMenu = {{
-    {"Make movie to disk", CommandId::makeMovieToDisk},
-    {"Realtime zoom movie", CommandId::realtimeZoomMovie},
-    {"Play movie", CommandId::playMovie},
+    {"Make movie to disk", CommandId::MakeMovieToDisk},
+    {"Realtime zoom movie", CommandId::RealtimeZoomMovie},
+    {"Play movie", CommandId::PlayMovie},
 }};
 
 constexpr std::array<MenuItem, 2> kHelpMenu = {{
-    {"Info", CommandId::info},
-    {"Open helpfile", CommandId::openHelpfile},
+    {"Info", CommandId::Info},
+    {"Open helpfile", CommandId::OpenHelpfile},
 }};
 
 constexpr std::array<MenuColumn, 4> kMenu = {{
@@ -56,13 +56,13 @@ std::span<const MenuColumn> menuTable()
 bool commandAvailable(CommandId id)
 {
     switch (id) {
-    case CommandId::loadFractal:
-    case CommandId::loadFractalWithImage:
-    case CommandId::saveFractal:
-    case CommandId::saveFractalWithImage:
-    case CommandId::savePicture:
-    case CommandId::exit:
-    case CommandId::originalMandelbrot:
+    case CommandId::LoadFractal:
+    case CommandId::LoadFractalWithImage:
+    case CommandId::SaveFractal:
+    case CommandId::SaveFractalWithImage:
+    case CommandId::SavePicture:
+    case CommandId::Exit:
+    case CommandId::OriginalMandelbrot:
         return true;
     default:
         return false;

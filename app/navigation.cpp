@@ -94,8 +94,8 @@ void zoomAboutPixel(AppState& app, std::int32_t x, std::int32_t y, ViewObserver&
         applyDeepViewChange(view, viewContext(app), observer);
         return;
     }
-    // The centre and the half extents are held as doubles: near the passage into deep zoom
-    // the zoom centre snaps to the nearest double, as it always has.
+    // The extended zoom rule holds the centre and the half extents as doubles: near the
+    // passage into deep zoom the zoom centre snaps to the nearest double.
     const auto cx = static_cast<double>(w.xmin.ext + static_cast<long double>(x) * w.dx.ext);
     const auto cy = static_cast<double>(w.ymin.ext + static_cast<long double>(y) * w.dy.ext);
     const auto hx = static_cast<double>(0.25L * (w.xmax.ext - w.xmin.ext));
@@ -190,7 +190,7 @@ NavigationResult leftButtonDown(AppState& app, PointerState& pointer, std::int32
     if (app.shell.juliaShown == 0 && !isMandelbrot(app.view)) {
         pickJuliaConstant(app, x, y, observer);
     }
-    result.pointer = PointerShape::cross;
+    result.pointer = PointerShape::Cross;
     if (app.settings.boxedZoom != 0) {
         pointer.dragging = true;
         pointer.cornerX = x;
@@ -207,7 +207,7 @@ NavigationResult mouseMove(AppState& app, PointerState& pointer, std::int32_t x,
     if (!navigationEnabled(app.shell) || app.settings.boxedZoom == 0 || !pointer.dragging) {
         return result;
     }
-    result.pointer = PointerShape::cross;
+    result.pointer = PointerShape::Cross;
     pointer.cornerX = x;
     pointer.cornerY = y;
     pointer.bandShown = true;
@@ -225,7 +225,7 @@ NavigationResult leftButtonUp(AppState& app, PointerState& pointer, std::int32_t
     const bool deepPath = app.view.deepZoom != 0;
     const std::int32_t limitBefore = app.view.deepLimit;
     if (app.settings.boxedZoom == 0) {
-        result.pointer = PointerShape::arrow;
+        result.pointer = PointerShape::Arrow;
         app.shell.pictureValid = 0;
         // A Mandelbrot view zooms about the press point, a Julia view about the release point.
         if (isMandelbrot(app.view)) {
@@ -250,7 +250,7 @@ NavigationResult leftButtonUp(AppState& app, PointerState& pointer, std::int32_t
     if (w == 0 || h == 0) {
         return result;
     }
-    result.pointer = PointerShape::arrow;
+    result.pointer = PointerShape::Arrow;
     app.shell.pictureValid = 0;
     zoomToBox(app, pointer.pressX, pointer.pressY, w, h, observer);
     raiseIterations(app, deepPath, limitBefore);

@@ -26,16 +26,16 @@ struct PointerState
 };
 
 enum class PointerShape {
-    unchanged,
-    cross,
-    arrow,
+    Unchanged,
+    Cross,
+    Arrow,
 };
 
 /// What a mouse event asks of the window besides the view change, which the handlers carry
 /// out themselves (including the repaint request that renders).
 struct NavigationResult
 {
-    PointerShape pointer = PointerShape::unchanged;
+    PointerShape pointer = PointerShape::Unchanged;
     bool bandChanged = false; ///< the band moved, appeared or disappeared
     bool viewChanged = false; ///< the view changed and a render was requested
 };

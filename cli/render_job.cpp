@@ -351,7 +351,7 @@ private:
 
         if (!o.output.empty()) {
             QtPictureWriter pictures(m_app);
-            if (pictures.savePicture(o.output) != PictureSaveResult::written) {
+            if (pictures.savePicture(o.output) != PictureSaveResult::Written) {
                 return problem(kExitFileProblem, "cannot write " + inQuotes(o.output));
             }
         }

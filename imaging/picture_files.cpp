@@ -83,30 +83,30 @@ PictureSaveResult encodeImageByExtension(const QImage& image, const std::string&
 {
     const std::string_view mimeType = pictureMimeType(path);
     if (mimeType.empty()) {
-        return PictureSaveResult::nothingWritten;
+        return PictureSaveResult::NothingWritten;
     }
     // The installed writer for the MIME type; EMF and WMF have none.
     const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(
         QByteArray(mimeType.data(), static_cast<qsizetype>(mimeType.size())));
     if (formats.isEmpty() || image.isNull()) {
-        return PictureSaveResult::failed;
+        return PictureSaveResult::Failed;
     }
     QByteArray encoded;
     QBuffer buffer(&encoded);
     if (!buffer.open(QIODevice::WriteOnly)) {
-        return PictureSaveResult::failed;
+        return PictureSaveResult::Failed;
     }
     QImageWriter writer(&buffer, formats.front());
     if (mimeType == "image/jpeg") {
         writer.setQuality(jpegQuality);
     }
     if (!writer.write(image)) {
-        return PictureSaveResult::failed;
+        return PictureSaveResult::Failed;
     }
     buffer.close();
     const std::span bytes(reinterpret_cast<const std::byte*>(encoded.constData()),
                           static_cast<std::size_t>(encoded.size()));
-    return replaceFile(path, bytes) ? PictureSaveResult::written : PictureSaveResult::failed;
+    return replaceFile(path, bytes) ? PictureSaveResult::Written : PictureSaveResult::Failed;
 }
 
 PictureSaveResult QtPictureWriter::savePicture(const std::string& path)
@@ -114,7 +114,7 @@ PictureSaveResult QtPictureWriter::savePicture(const std::string& path)
     const QImage image =
         pictureOfIterations(m_app.iterations, m_app.palette, m_app.paletteState.paletteOffset);
     if (image.isNull()) {
-        return PictureSaveResult::nothingWritten;
+        return PictureSaveResult::NothingWritten;
     }
     if (m_show) {
         m_show(image);
@@ -126,7 +126,7 @@ PictureSaveResult QtPictureWriter::saveDisplayedPicture(const std::string& path)
 {
     const QImage image = imageOfPicture(m_app.picture);
     if (image.isNull()) {
-        return PictureSaveResult::nothingWritten;
+        return PictureSaveResult::NothingWritten;
     }
     return encodeImageByExtension(image, path, jpegQuality(m_app.settings));
 }
@@ -135,7 +135,7 @@ PictureSaveResult QtPictureWriter::saveThumbnail(const std::string& path)
 {
     const QImage image = imageOfPicture(m_app.picture);
     if (image.isNull()) {
-        return PictureSaveResult::nothingWritten;
+        return PictureSaveResult::NothingWritten;
     }
     return encodeImageByExtension(thumbnailOf(image), path, jpegQuality(m_app.settings));
 }

@@ -86,7 +86,7 @@ bool loadPaletteFile(PaletteContext& context, const std::string& path)
     state.paletteOffset = contents->paletteOffset;
     state.options = optionsFromColourFlags(context.colourFlags);
 
-    generatePalette(context, PaletteMode::fromParameters);
+    generatePalette(context, PaletteMode::FromParameters);
     context.host.clearPictureFromImage();
     context.host.redisplayPicture();
     // Smoothed pixels hold finished colours, not indices: only a new render shows the palette.

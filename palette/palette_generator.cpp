@@ -215,7 +215,7 @@ void applyExp3(Palette& palette)
 void generatePalette(PaletteContext& context, PaletteMode mode)
 {
     std::int64_t first = 0;
-    if (mode == PaletteMode::random) {
+    if (mode == PaletteMode::Random) {
         context.state.randomPaletteFlag = true;
         context.palette.entries[0] = 0u;
         first = 1;
@@ -243,7 +243,7 @@ void resetPaletteDefaults(PaletteContext& context)
         }
     }
     context.state.randomPaletteFlag = false;
-    generatePalette(context, PaletteMode::fromParameters);
+    generatePalette(context, PaletteMode::FromParameters);
     context.host.reopenPaletteDialog();
 }
 

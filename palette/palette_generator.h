@@ -26,8 +26,8 @@ struct PaletteContext
 };
 
 enum class PaletteMode {
-    fromParameters, ///< generate from the current parameters and options
-    random,         ///< draw new parameters first
+    FromParameters, ///< generate from the current parameters and options
+    Random,         ///< draw new parameters first
 };
 
 /// The three channels an HLS conversion gives, each 0..255.

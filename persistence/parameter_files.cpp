@@ -42,30 +42,30 @@ constexpr std::uint64_t kPictureSizeBytes = 8;
 constexpr std::size_t kPaletteBytes = 36;
 
 enum class Refusal {
-    none,
-    notOurs,
-    shortFile,
-    precision,
-    limbs,
-    pictureSize,
-    pictureMemory,
+    None,
+    NotOurs,
+    ShortFile,
+    Precision,
+    Limbs,
+    PictureSize,
+    PictureMemory,
 };
 
 std::string_view messageFor(Refusal refusal)
 {
     switch (refusal) {
-    case Refusal::shortFile:
+    case Refusal::ShortFile:
         return kShortParameterFile;
-    case Refusal::precision:
+    case Refusal::Precision:
         return kBadPrecision;
-    case Refusal::limbs:
+    case Refusal::Limbs:
         return kBadLimbCount;
-    case Refusal::pictureSize:
+    case Refusal::PictureSize:
         return kBadPictureSize;
-    case Refusal::pictureMemory:
+    case Refusal::PictureMemory:
         return kPictureTooLarge;
-    case Refusal::none:
-    case Refusal::notOurs:
+    case Refusal::None:
+    case Refusal::NotOurs:
         break;
     }
     return kNotParameterFile;
@@ -73,10 +73,10 @@ std::string_view messageFor(Refusal refusal)
 
 /// The rows of old layouts, recognised by the file length.
 enum class OldRow {
-    modeByte,  ///< 75, 95, 111, 131: the low byte of the mode word, palette as integers if any
-    modeWord,  ///< 115, 135: version, mode word, palette as integers
-    flags,     ///< 119, 139: version, mode word, colour flags
-    potential, ///< 129, 149, 133, 153: as format 43, the offset only with version 43
+    ModeByte,  ///< 75, 95, 111, 131: the low byte of the mode word, palette as integers if any
+    ModeWord,  ///< 115, 135: version, mode word, palette as integers
+    Flags,     ///< 119, 139: version, mode word, colour flags
+    Potential, ///< 129, 149, 133, 153: as format 43, the offset only with version 43
 };
 
 std::optional<OldRow> oldRowFor(std::uint64_t length)
@@ -86,18 +86,18 @@ std::optional<OldRow> oldRowFor(std::uint64_t length)
     case 95:
     case 111:
     case 131:
-        return OldRow::modeByte;
+        return OldRow::ModeByte;
     case 115:
     case 135:
-        return OldRow::modeWord;
+        return OldRow::ModeWord;
     case 119:
     case 139:
-        return OldRow::flags;
+        return OldRow::Flags;
     case 129:
     case 149:
     case 133:
     case 153:
-        return OldRow::potential;
+        return OldRow::Potential;
     default:
         return std::nullopt;
     }
@@ -196,7 +196,7 @@ Refusal readOldLayout(std::span<const std::byte> bytes, OldRow row, FileFields& 
 {
     ByteReader in(bytes);
     f.oldRow = row;
-    if (row == OldRow::modeByte) {
+    if (row == OldRow::ModeByte) {
         std::uint8_t low = 0;
         in.u8(low);
         f.modeWord = low;
@@ -204,10 +204,10 @@ Refusal readOldLayout(std::span<const std::byte> bytes, OldRow row, FileFields& 
         in.u8(f.version);
         in.u32(f.modeWord);
     }
-    if (row == OldRow::flags || row == OldRow::potential) {
+    if (row == OldRow::Flags || row == OldRow::Potential) {
         in.u32(f.colourFlags);
     }
-    if (row == OldRow::potential) {
+    if (row == OldRow::Potential) {
         long double pot = 0.0L;
         in.ext80(pot);
         f.potValue = toDouble(pot);
@@ -221,31 +221,31 @@ Refusal readOldLayout(std::span<const std::byte> bytes, OldRow row, FileFields& 
     in.ext80(bailout);
     f.bailout = toDouble(bailout);
     if (!in.ok()) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     PaletteParameters palette;
     switch (row) {
-    case OldRow::modeByte:
+    case OldRow::ModeByte:
         // Only the 111- and 131-byte files have room for the palette.
         if (in.remaining() >= kPaletteBytes && readPalette(in, true, palette)) {
             f.palette = palette;
         }
         break;
-    case OldRow::modeWord:
+    case OldRow::ModeWord:
         if (!readPalette(in, true, palette)) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         f.palette = palette;
         break;
-    case OldRow::flags:
+    case OldRow::Flags:
         if (!readPalette(in, f.version == kIntegerPaletteVersion, palette)) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         f.palette = palette;
         break;
-    case OldRow::potential:
+    case OldRow::Potential:
         if (!readPalette(in, false, palette)) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         f.palette = palette;
         // The offset came with format 43; a 129- or 149-byte file has no room for it.
@@ -254,13 +254,13 @@ Refusal readOldLayout(std::span<const std::byte> bytes, OldRow row, FileFields& 
         }
         break;
     }
-    if (row == OldRow::modeByte || row == OldRow::modeWord) {
+    if (row == OldRow::ModeByte || row == OldRow::ModeWord) {
         if ((f.modeWord & kOldInsideColourBit) != 0) {
             f.modeWord &= ~kOldInsideColourBit;
             f.colourFlags |= kInsideColourFlag;
         }
     }
-    return Refusal::none;
+    return Refusal::None;
 }
 
 std::uint64_t pictureBytes(std::int32_t width, std::int32_t height)
@@ -278,28 +278,28 @@ Refusal readPictureValues(InputFile& file, std::int32_t width, std::int32_t heig
                           std::optional<IterationBuffer>& picture)
 {
     if (!sideInRange(width) || !sideInRange(height)) {
-        return Refusal::pictureSize;
+        return Refusal::PictureSize;
     }
     const std::uint64_t bytes = pictureBytes(width, height);
     if (bytes > file.length() - std::min(file.position(), file.length())) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     // Counts, escape values A and B: refuse what the machine cannot hold at all.
     const long pages = ::sysconf(_SC_PHYS_PAGES);
     const long pageSize = ::sysconf(_SC_PAGESIZE);
     if (pages > 0 && pageSize > 0 &&
         3 * bytes > static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)) {
-        return Refusal::pictureMemory;
+        return Refusal::PictureMemory;
     }
     try {
         picture.emplace();
         picture->allocate(width, height);
     } catch (const std::bad_alloc&) {
         picture.reset();
-        return Refusal::pictureMemory;
+        return Refusal::PictureMemory;
     } catch (const std::length_error&) {
         picture.reset();
-        return Refusal::pictureMemory;
+        return Refusal::PictureMemory;
     }
     std::vector<std::int32_t>& counts = picture->counts;
     const std::size_t used = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -309,7 +309,7 @@ Refusal readPictureValues(InputFile& file, std::int32_t width, std::int32_t heig
         const std::size_t n = std::min(chunk.size() / 4, counts.size() - next);
         if (!file.read(std::span(chunk.data(), 4 * n))) {
             picture.reset();
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         for (std::size_t i = 0; i < n; ++i) {
             counts[next + i] = static_cast<std::int32_t>(loadU32(chunk.data() + 4 * i));
@@ -318,7 +318,7 @@ Refusal readPictureValues(InputFile& file, std::int32_t width, std::int32_t heig
     }
     // The values after the first width x height have no meaning.
     std::fill(counts.begin() + static_cast<std::ptrdiff_t>(used), counts.end(), 0);
-    return Refusal::none;
+    return Refusal::None;
 }
 
 /// The `count` bytes at `offset`; empty when the file does not hold them all.
@@ -386,42 +386,42 @@ Refusal format50Layout(InputFile& file, std::size_t count, bool wantPicture, For
     for (const Candidate& c : candidates) {
         if (c.sizeInRange && c.total == length) {
             layout = {c.width, true};
-            return Refusal::none;
+            return Refusal::None;
         }
     }
     if (!wantPicture) {
         if (length < format50Fixed(kFileFieldChars, count)) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         layout = {kFileFieldChars, false};
-        return Refusal::none;
+        return Refusal::None;
     }
     // A file longer than its layout: the trailing bytes are ignored.
     for (const Candidate& c : candidates) {
         if (c.sizeInRange && c.total <= length) {
             layout = {c.width, true};
-            return Refusal::none;
+            return Refusal::None;
         }
     }
     for (const Candidate& c : candidates) {
         if (c.headerFits) {
-            return c.sizeInRange ? Refusal::shortFile : Refusal::pictureSize;
+            return c.sizeInRange ? Refusal::ShortFile : Refusal::PictureSize;
         }
     }
-    return Refusal::shortFile;
+    return Refusal::ShortFile;
 }
 
 Refusal checkPrecision(std::int32_t bits)
 {
-    return bits >= kMinPrecisionBits && bits <= kMaxPrecisionBits ? Refusal::none
-                                                                  : Refusal::precision;
+    return bits >= kMinPrecisionBits && bits <= kMaxPrecisionBits ? Refusal::None
+                                                                  : Refusal::Precision;
 }
 
 /// What of a format-50 file is read besides its fixed fields.
 enum class Format50Parts {
-    fixedOnly,    ///< the header: no texts, no picture
-    texts,        ///< the view without the picture
-    textsPicture, ///< the view and the picture it must have
+    FixedOnly,    ///< the header: no texts, no picture
+    Texts,        ///< the view without the picture
+    TextsPicture, ///< the view and the picture it must have
 };
 
 /// Format 50 up to precisionBits, and the picture when asked for.
@@ -435,19 +435,19 @@ Refusal readFormat50(InputFile& file, Format50Parts parts, FileFields& f)
     in.u32(f.colourFlags);
     in.f64(f.potValue);
     if (!in.ok()) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     const std::size_t count = storedNumberCount(f.modeWord);
     Format50Layout layout;
-    if (const Refusal r = format50Layout(file, count, parts == Format50Parts::textsPicture, layout);
-        r != Refusal::none) {
+    if (const Refusal r = format50Layout(file, count, parts == Format50Parts::TextsPicture, layout);
+        r != Refusal::None) {
         return r;
     }
-    if (parts != Format50Parts::fixedOnly) {
+    if (parts != Format50Parts::FixedOnly) {
         const std::vector<std::byte> fields =
             readAt(file, kLeadBytes, static_cast<std::uint64_t>(layout.textWidth) * count);
         if (fields.empty()) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         f.textWidth = layout.textWidth;
         f.texts.resize(count);
@@ -467,19 +467,19 @@ Refusal readFormat50(InputFile& file, Format50Parts parts, FileFields& f)
     rest.i32(f.paletteOffset);
     rest.i32(f.precisionBits);
     if (!rest.ok()) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     if (f.deepZoom == 1) {
-        if (const Refusal r = checkPrecision(f.precisionBits); r != Refusal::none) {
+        if (const Refusal r = checkPrecision(f.precisionBits); r != Refusal::None) {
             return r;
         }
     }
-    if (!layout.picture || parts != Format50Parts::textsPicture) {
-        return Refusal::none;
+    if (!layout.picture || parts != Format50Parts::TextsPicture) {
+        return Refusal::None;
     }
     const std::vector<std::byte> size = readAt(file, trailAt + kTrailBytes, kPictureSizeBytes);
     if (size.empty()) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     return readPictureValues(file, static_cast<std::int32_t>(loadU32(size.data())),
                              static_cast<std::int32_t>(loadU32(size.data() + 4)), f.picture);
@@ -500,7 +500,7 @@ Refusal readDeepFixed(ByteReader& in, FileFields& f)
     f.palette = palette;
     in.i32(f.paletteOffset);
     in.i32(f.precisionBits);
-    return in.ok() ? Refusal::none : Refusal::shortFile;
+    return in.ok() ? Refusal::None : Refusal::ShortFile;
 }
 
 /// Where the number headers of a format-55 file start when the file is exactly the with-image
@@ -537,27 +537,27 @@ Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
 {
     std::vector<std::byte> fixed(kDeepFixedBytes);
     if (!file.seek(0) || !file.read(fixed)) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     ByteReader in(fixed);
-    if (const Refusal r = readDeepFixed(in, f); r != Refusal::none) {
+    if (const Refusal r = readDeepFixed(in, f); r != Refusal::None) {
         return r;
     }
     if (f.version != kDeepFormat) {
-        return Refusal::notOurs;
+        return Refusal::NotOurs;
     }
-    if (const Refusal r = checkPrecision(f.precisionBits); r != Refusal::none) {
+    if (const Refusal r = checkPrecision(f.precisionBits); r != Refusal::None) {
         return r;
     }
     if (withPicture) {
         std::array<std::byte, kPictureSizeBytes> size{};
         if (!file.read(size)) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         const auto width = static_cast<std::int32_t>(loadU32(size.data()));
         const auto height = static_cast<std::int32_t>(loadU32(size.data() + 4));
         if (const Refusal r = readPictureValues(file, width, height, f.picture);
-            r != Refusal::none) {
+            r != Refusal::None) {
             return r;
         }
     }
@@ -565,12 +565,12 @@ Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
     if (!withPicture) {
         // A file with a picture read without it: its numbers follow the picture.
         if (!file.seek(headersAfterPicture(file, count).value_or(kDeepFixedBytes))) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
     }
     std::vector<std::byte> headers(count * kDeepHeaderBytes);
     if (!file.read(headers)) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     f.deep.resize(count);
     std::uint64_t limbs = 0;
@@ -581,26 +581,26 @@ Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
         n.size = static_cast<std::int32_t>(loadU32(h + 4));
         n.exponent = static_cast<std::int32_t>(loadU32(h + 8));
         if (!fitsPrecision(n.size, n.precisionLimbs, f.precisionBits)) {
-            return Refusal::limbs;
+            return Refusal::Limbs;
         }
         limbs += static_cast<std::uint64_t>(std::llabs(static_cast<std::int64_t>(n.size)));
     }
     if (4 * limbs > file.length() - file.position()) {
-        return Refusal::shortFile;
+        return Refusal::ShortFile;
     }
     for (DeepNumberImage& n : f.deep) {
         const auto count32 =
             static_cast<std::size_t>(std::llabs(static_cast<std::int64_t>(n.size)));
         std::vector<std::byte> bytes(4 * count32);
         if (!file.read(bytes)) {
-            return Refusal::shortFile;
+            return Refusal::ShortFile;
         }
         n.limbs.resize(count32);
         for (std::size_t k = 0; k < count32; ++k) {
             n.limbs[k] = loadU32(bytes.data() + 4 * k);
         }
     }
-    return Refusal::none;
+    return Refusal::None;
 }
 
 // --- Applying a checked file ---
@@ -676,7 +676,7 @@ void finishColouring(AppState& app, ShellServices& services)
         app.view.potValue = 0.0001;
     }
     PaletteContext palette = paletteContext(app, services);
-    generatePalette(palette, PaletteMode::fromParameters);
+    generatePalette(palette, PaletteMode::FromParameters);
     app.shell.juliaShown = 1;
     if (app.view.bailout < 2.0) {
         app.view.bailout = 2.0;
@@ -698,7 +698,7 @@ void applyOldLayout(AppState& app, ShellServices& services, const FileFields& f,
     }
     // The options go in before the palette is generated, so that the table the file describes
     // is the one drawn.
-    if (f.oldRow == OldRow::potential) {
+    if (f.oldRow == OldRow::Potential) {
         app.paletteState.options = optionsFromColourFlags(app.settings.colourFlags);
     }
     PaletteContext palette = paletteContext(app, services);
@@ -706,7 +706,7 @@ void applyOldLayout(AppState& app, ShellServices& services, const FileFields& f,
     if (!f.palette || f.palette->step[0] == 0.0f) {
         resetPaletteDefaults(palette);
     } else {
-        generatePalette(palette, PaletteMode::fromParameters);
+        generatePalette(palette, PaletteMode::FromParameters);
     }
     app.shell.juliaShown = 1;
     app.shell.lastFilePath = path;
@@ -979,17 +979,17 @@ bool loadParameterFile(AppState& app, ShellServices& services, const std::string
         InputFile file(path);
         resetBeforeReading(app);
         if (!file.isOpen()) {
-            return refuse(services, Refusal::notOurs);
+            return refuse(services, Refusal::NotOurs);
         }
         length = file.length();
         if (length <= kLongestOldLayout) {
             const std::optional<OldRow> row = oldRowFor(length);
             if (!row) {
-                return refuse(services, Refusal::notOurs);
+                return refuse(services, Refusal::NotOurs);
             }
             const std::vector<std::byte> bytes = readPrefix(file, length);
             FileFields f;
-            if (const Refusal r = readOldLayout(bytes, *row, f); r != Refusal::none) {
+            if (const Refusal r = readOldLayout(bytes, *row, f); r != Refusal::None) {
                 return refuse(services, r);
             }
             applyOldLayout(app, services, f, path);
@@ -999,7 +999,7 @@ bool loadParameterFile(AppState& app, ShellServices& services, const std::string
         version = first.empty() ? 0 : static_cast<std::uint8_t>(first[0]);
         if (version == kImageFormat) {
             FileFields f;
-            if (const Refusal r = readFormat50(file, Format50Parts::texts, f); r != Refusal::none) {
+            if (const Refusal r = readFormat50(file, Format50Parts::Texts, f); r != Refusal::None) {
                 return refuse(services, r);
             }
             applyFormat50(app, services, f, path);
@@ -1009,7 +1009,7 @@ bool loadParameterFile(AppState& app, ShellServices& services, const std::string
     if (version == kDeepFormat) {
         return loadDeepFile(app, services, path);
     }
-    return refuse(services, Refusal::notOurs);
+    return refuse(services, Refusal::NotOurs);
 }
 
 bool loadDeepFile(AppState& app, ShellServices& services, const std::string& path)
@@ -1019,10 +1019,10 @@ bool loadDeepFile(AppState& app, ShellServices& services, const std::string& pat
     }
     InputFile file(path);
     if (!file.isOpen()) {
-        return refuse(services, Refusal::notOurs);
+        return refuse(services, Refusal::NotOurs);
     }
     FileFields f;
-    if (const Refusal r = readFormat55(file, false, f); r != Refusal::none) {
+    if (const Refusal r = readFormat55(file, false, f); r != Refusal::None) {
         return refuse(services, r);
     }
     applyFormat55(app, services, f, path);
@@ -1039,21 +1039,21 @@ bool loadParameterFileWithImage(AppState& app, ShellServices& services, const st
     InputFile file(path);
     resetBeforeReading(app);
     if (!file.isOpen()) {
-        return refuse(services, Refusal::notOurs);
+        return refuse(services, Refusal::NotOurs);
     }
     const std::vector<std::byte> first = readPrefix(file, 1);
     if (first.empty()) {
-        return refuse(services, Refusal::shortFile);
+        return refuse(services, Refusal::ShortFile);
     }
     FileFields f;
     if (static_cast<std::uint8_t>(first[0]) == kDeepFormat) {
-        if (const Refusal r = readFormat55(file, true, f); r != Refusal::none) {
+        if (const Refusal r = readFormat55(file, true, f); r != Refusal::None) {
             return refuse(services, r);
         }
         applyFormat55(app, services, f, path);
         return true;
     }
-    if (const Refusal r = readFormat50(file, Format50Parts::textsPicture, f); r != Refusal::none) {
+    if (const Refusal r = readFormat50(file, Format50Parts::TextsPicture, f); r != Refusal::None) {
         return refuse(services, r);
     }
     applyFormat50(app, services, f, path);
@@ -1074,7 +1074,7 @@ bool readParameterHeader(const std::string& path, ShellState& shell, ParameterHe
     FileFields f;
     if (length <= kLongestOldLayout) {
         const std::optional<OldRow> row = oldRowFor(length);
-        if (!row || readOldLayout(readPrefix(file, length), *row, f) != Refusal::none) {
+        if (!row || readOldLayout(readPrefix(file, length), *row, f) != Refusal::None) {
             return false;
         }
         f.deepZoom = 0;
@@ -1082,13 +1082,13 @@ bool readParameterHeader(const std::string& path, ShellState& shell, ParameterHe
         const std::vector<std::byte> first = readPrefix(file, 1);
         const std::uint8_t version = first.empty() ? 0 : static_cast<std::uint8_t>(first[0]);
         if (version == kImageFormat) {
-            if (readFormat50(file, Format50Parts::fixedOnly, f) != Refusal::none) {
+            if (readFormat50(file, Format50Parts::FixedOnly, f) != Refusal::None) {
                 return false;
             }
         } else if (version == kDeepFormat) {
             std::vector<std::byte> fixed = readPrefix(file, kDeepFixedBytes);
             ByteReader in(fixed);
-            if (readDeepFixed(in, f) != Refusal::none) {
+            if (readDeepFixed(in, f) != Refusal::None) {
                 return false;
             }
         } else {

@@ -18,9 +18,9 @@ inline constexpr std::int32_t kThumbnailHeight = 144;
 /// What a picture save did. Only `failed` counts as a failure: a name whose extension writes
 /// nothing is not one, the callers cannot tell it from success.
 enum class PictureSaveResult {
-    written,
-    nothingWritten, ///< empty path, no dot, an extension outside the list, ".dib", no picture
-    failed,         ///< the encoder was missing or the file could not be written
+    Written,
+    NothingWritten, ///< empty path, no dot, an extension outside the list, ".dib", no picture
+    Failed,         ///< the encoder was missing or the file could not be written
 };
 
 /// Writes pictures of the program's state. The window system implements it with its image

@@ -27,7 +27,7 @@ MenuWindow::MenuWindow(QtProgram& program, QWidget* owner)
         QMenu* menu = menuBar()->addMenu(qs(column.title));
         for (const MenuItem& item : column.items) {
             QAction* action = nullptr;
-            if (item.id == CommandId::separator) {
+            if (item.id == CommandId::Separator) {
                 action = menu->addSeparator();
             } else {
                 action = menu->addAction(qs(item.caption));

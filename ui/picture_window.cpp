@@ -188,9 +188,9 @@ void PictureWindow::mouseReleaseEvent(QMouseEvent* event)
 
 void PictureWindow::applyNavigation(const NavigationResult& result)
 {
-    if (result.pointer == PointerShape::cross) {
+    if (result.pointer == PointerShape::Cross) {
         setCursor(Qt::CrossCursor);
-    } else if (result.pointer == PointerShape::arrow) {
+    } else if (result.pointer == PointerShape::Arrow) {
         setCursor(Qt::ArrowCursor);
     }
     // The band is drawn over the kept picture: a repaint redraws, it never renders.

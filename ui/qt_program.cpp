@@ -78,25 +78,25 @@ void QtProgram::runCommand(CommandId id)
         return;
     }
     switch (id) {
-    case CommandId::loadFractal:
+    case CommandId::LoadFractal:
         loadFractal(false);
         break;
-    case CommandId::loadFractalWithImage:
+    case CommandId::LoadFractalWithImage:
         loadFractal(true);
         break;
-    case CommandId::saveFractal:
+    case CommandId::SaveFractal:
         saveFractal(false);
         break;
-    case CommandId::saveFractalWithImage:
+    case CommandId::SaveFractalWithImage:
         saveFractal(true);
         break;
-    case CommandId::savePicture:
+    case CommandId::SavePicture:
         savePicture();
         break;
-    case CommandId::exit:
+    case CommandId::Exit:
         confirmQuit();
         break;
-    case CommandId::originalMandelbrot:
+    case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);
         // A Cancel leaves the picture stale too: it is drawn again.
         requestRepaint();

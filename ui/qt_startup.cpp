@@ -32,10 +32,10 @@ QString SingleInstanceLock::defaultPath()
 SingleInstanceLock::Outcome SingleInstanceLock::acquire()
 {
     if (m_lock->tryLock(0)) {
-        return Outcome::acquired;
+        return Outcome::Acquired;
     }
-    return m_lock->error() == QLockFile::LockFailedError ? Outcome::alreadyRunning
-                                                         : Outcome::failed;
+    return m_lock->error() == QLockFile::LockFailedError ? Outcome::AlreadyRunning
+                                                         : Outcome::Failed;
 }
 
 ScreenFacts primaryScreenFacts()
@@ -53,12 +53,12 @@ bool startUpWithWindows(AppState& app, SingleInstanceLock& lock, const WindowSta
                         ShellServices& services, std::string& parameterFile)
 {
     switch (lock.acquire()) {
-    case SingleInstanceLock::Outcome::acquired:
+    case SingleInstanceLock::Outcome::Acquired:
         break;
-    case SingleInstanceLock::Outcome::alreadyRunning:
+    case SingleInstanceLock::Outcome::AlreadyRunning:
         services.prompts.message(kAlreadyRunning, kProgramTitle);
         return false;
-    case SingleInstanceLock::Outcome::failed:
+    case SingleInstanceLock::Outcome::Failed:
         return false;
     }
     if (startup.screen.depth < 24) {

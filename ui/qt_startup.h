@@ -18,9 +18,9 @@ class SingleInstanceLock
 {
 public:
     enum class Outcome {
-        acquired,
-        alreadyRunning, ///< another running copy holds it
-        failed,         ///< the lock file cannot be made
+        Acquired,
+        AlreadyRunning, ///< another running copy holds it
+        Failed,         ///< the lock file cannot be made
     };
 
     /// A lock in the file `path` (see defaultPath).

@@ -172,7 +172,7 @@ TEST_F(Navigation, BoxBecomesTheWindowAsDrawn)
     app.settings.boxedZoom = 1;
     const NavigationResult result = drag(100, 100, 420, 340);
     EXPECT_TRUE(result.viewChanged);
-    EXPECT_EQ(result.pointer, PointerShape::arrow);
+    EXPECT_EQ(result.pointer, PointerShape::Arrow);
     EXPECT_FALSE(pointer.dragging);
     EXPECT_FALSE(pointer.bandShown);
 
@@ -187,7 +187,7 @@ TEST_F(Navigation, DraggingMovesOnlyTheBand)
 {
     app.settings.boxedZoom = 1;
     const NavigationResult down = leftButtonDown(app, pointer, 50, 60, shell.observer);
-    EXPECT_EQ(down.pointer, PointerShape::cross);
+    EXPECT_EQ(down.pointer, PointerShape::Cross);
     EXPECT_TRUE(down.bandChanged);
     const NavigationResult moved = mouseMove(app, pointer, 200, 150);
     EXPECT_TRUE(moved.bandChanged);
@@ -275,7 +275,7 @@ TEST_F(Navigation, JuliaConstantIsPickedOnTheStillVisibleMandelbrotPicture)
 {
     app.view.modeWord = 4; // Julia chosen, the Mandelbrot picture still shown
     const NavigationResult down = leftButtonDown(app, pointer, 480, 120, shell.observer);
-    EXPECT_EQ(down.pointer, PointerShape::cross);
+    EXPECT_EQ(down.pointer, PointerShape::Cross);
     const JuliaNumbers& j = app.view.julia;
     EXPECT_EQ(j.cr.ext, -2.5L + 480 * 0.00625L);
     EXPECT_EQ(j.ci.ext, -1.5L + 120 * 0.00625L);

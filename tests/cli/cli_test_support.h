@@ -89,7 +89,7 @@ struct GuiSession
     bool savePicture(const std::string& path)
     {
         QtPictureWriter writer(app);
-        return writer.savePicture(path) == PictureSaveResult::written;
+        return writer.savePicture(path) == PictureSaveResult::Written;
     }
 };
 

@@ -79,7 +79,7 @@ TEST(EncodeByExtension, TheExtensionChoosesTheEncoderWhateverItsCase)
 
     for (const auto& c : cases) {
         EXPECT_EQ(encodeImageByExtension(image, folder.file(c.name), 100),
-                  PictureSaveResult::written)
+                  PictureSaveResult::Written)
             << c.name;
         EXPECT_EQ(kindOf(folder.file(c.name)), c.kind) << c.name;
     }
@@ -93,11 +93,11 @@ TEST(EncodeByExtension, SomeNamesWriteNothingAndReportNoFailure)
     fs::create_directories(folder.file("my.pics"));
     for (const std::string name : {"a.dib", "picture", "my.pics/picture", "a.jpgx"}) {
         EXPECT_EQ(encodeImageByExtension(image, folder.file(name), 100),
-                  PictureSaveResult::nothingWritten)
+                  PictureSaveResult::NothingWritten)
             << name;
         EXPECT_FALSE(fs::exists(folder.file(name))) << name;
     }
-    EXPECT_EQ(encodeImageByExtension(image, "", 100), PictureSaveResult::nothingWritten);
+    EXPECT_EQ(encodeImageByExtension(image, "", 100), PictureSaveResult::NothingWritten);
     // Only the files named remain: nothing else was left behind either.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
 }
@@ -110,10 +110,10 @@ TEST(EncodeByExtension, AFailedWriteLeavesTheOldFile)
     test::writeBytes(folder.file("old.emf"), {1, 2, 3});
     // No encoder writes EMF here: the write fails and the file stays as it was.
     EXPECT_EQ(encodeImageByExtension(image, folder.file("old.emf"), 100),
-              PictureSaveResult::failed);
+              PictureSaveResult::Failed);
     EXPECT_EQ(readBytes(folder.file("old.emf")), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(encodeImageByExtension(image, folder.file("no/such/folder/x.png"), 100),
-              PictureSaveResult::failed);
+              PictureSaveResult::Failed);
 }
 
 // The first quantisation table of a JPEG file (zigzag order, as stored).
@@ -170,10 +170,10 @@ TEST(PictureWriter, JpegQualityIs100Or75ByAutosave)
     for (const std::int32_t autosave : {0, 1}) {
         app.settings.autosaveParameter = autosave;
         const std::string name = std::to_string(autosave) + "q";
-        EXPECT_EQ(writer.savePicture(folder.file(name + "p.jpg")), PictureSaveResult::written);
+        EXPECT_EQ(writer.savePicture(folder.file(name + "p.jpg")), PictureSaveResult::Written);
         EXPECT_EQ(writer.saveDisplayedPicture(folder.file(name + "d.jpg")),
-                  PictureSaveResult::written);
-        EXPECT_EQ(writer.saveThumbnail(folder.file(name + "t.jpg")), PictureSaveResult::written);
+                  PictureSaveResult::Written);
+        EXPECT_EQ(writer.saveThumbnail(folder.file(name + "t.jpg")), PictureSaveResult::Written);
         const std::vector<int> expected = scaledLuminanceTable(autosave != 0 ? 75 : 100);
         for (const char* kind : {"p.jpg", "d.jpg", "t.jpg"}) {
             EXPECT_EQ(firstQuantisationTable(readBytes(folder.file(name + kind))), expected)
@@ -191,7 +191,7 @@ TEST(PictureWriter, ThumbnailsAre176By144WhateverTheAspect)
         std::fill(app.picture.pixels.begin(), app.picture.pixels.end(), 0x00A0B0C0u);
         QtPictureWriter writer(app);
         const std::string path = folder.file(std::to_string(w) + "t.png");
-        ASSERT_EQ(writer.saveThumbnail(path), PictureSaveResult::written);
+        ASSERT_EQ(writer.saveThumbnail(path), PictureSaveResult::Written);
         const QImage thumbnail(QString::fromStdString(path));
         EXPECT_EQ(thumbnail.width(), 176);
         EXPECT_EQ(thumbnail.height(), 144);
@@ -213,7 +213,7 @@ TEST(PictureWriter, TheSavedPictureIsUprightWithPixelZeroBlack)
     QImage shown;
     writer.setPictureShown([&](const QImage& image) { shown = image; });
     const std::string path = folder.file("p.png");
-    ASSERT_EQ(writer.savePicture(path), PictureSaveResult::written);
+    ASSERT_EQ(writer.savePicture(path), PictureSaveResult::Written);
     const QImage saved(QString::fromStdString(path));
     ASSERT_EQ(saved.width(), w);
     ASSERT_EQ(saved.height(), h);
@@ -242,7 +242,7 @@ TEST(PictureWriter, TheDisplayedPictureIsWrittenAsItIs)
     fillSmallState(app, 6, 4);
     QtPictureWriter writer(app);
     const std::string path = folder.file("d.bmp");
-    ASSERT_EQ(writer.saveDisplayedPicture(path), PictureSaveResult::written);
+    ASSERT_EQ(writer.saveDisplayedPicture(path), PictureSaveResult::Written);
     const QImage saved(QString::fromStdString(path));
     ASSERT_EQ(saved.size(), QSize(6, 4));
     for (std::int32_t j = 0; j < 4; ++j) {
@@ -258,9 +258,9 @@ TEST(PictureWriter, BeforeTheFirstPictureNothingIsWritten)
     TempFolder folder;
     AppState app;
     QtPictureWriter writer(app);
-    EXPECT_EQ(writer.saveDisplayedPicture(folder.file("d.png")), PictureSaveResult::nothingWritten);
-    EXPECT_EQ(writer.saveThumbnail(folder.file("t.jpg")), PictureSaveResult::nothingWritten);
-    EXPECT_EQ(writer.savePicture(folder.file("p.jpg")), PictureSaveResult::nothingWritten);
+    EXPECT_EQ(writer.saveDisplayedPicture(folder.file("d.png")), PictureSaveResult::NothingWritten);
+    EXPECT_EQ(writer.saveThumbnail(folder.file("t.jpg")), PictureSaveResult::NothingWritten);
+    EXPECT_EQ(writer.savePicture(folder.file("p.jpg")), PictureSaveResult::NothingWritten);
     EXPECT_FALSE(fs::exists(folder.file("d.png")));
     EXPECT_FALSE(fs::exists(folder.file("t.jpg")));
 }

@@ -116,7 +116,7 @@ TEST(PaletteGenerator, MatchesThePlainDefinitionForSeveralParameterSets)
         f.state.parameters = c.parameters;
         f.state.options.inverse = c.inverse;
         f.state.options.reverse = c.reverse;
-        generatePalette(f.context, PaletteMode::fromParameters);
+        generatePalette(f.context, PaletteMode::FromParameters);
         // Every channel turns many times within the first 20,000 entries.
         expectTableEquals(f.palette, referenceEntries(c.parameters, c.inverse, c.reverse, 20000),
                           0);
@@ -311,7 +311,7 @@ TEST(RandomPalette, DrawsOrderedEndsAndBoundedStepsThenGeneratesFromEntryOne)
     f.palette.entries[0] = 0x00ABCDEFu;
     // a1..a3, b1..b3, then the three steps.
     f.random.values = {0.9, 0.1, 0.5, 0.2, 0.3, 0.999999, 0.25, 0.0, 0.75};
-    generatePalette(f.context, PaletteMode::random);
+    generatePalette(f.context, PaletteMode::Random);
 
     // 255 * u rounded: 229.5 -> 230 (even), 25.5 -> 26, 127.5 -> 128, 51, 76.5 -> 76, 255.
     EXPECT_EQ(f.state.parameters, makeParameters({51, 26, 128}, {0.5f, 0, 1.5f}, {230, 76, 255}));
@@ -329,7 +329,7 @@ TEST(RandomPalette, EndsAreIntegersWithinTheChannelRange)
         PaletteFixture f;
         f.state.options.hsl = hsl;
         f.random.values = {0.0, 0.9999999, 0.5, 0.9999999, 0.0, 0.4999, 0.1, 0.2, 0.3};
-        generatePalette(f.context, PaletteMode::random);
+        generatePalette(f.context, PaletteMode::Random);
         const float top = hsl ? 254.0f : 255.0f;
         EXPECT_EQ(f.state.parameters.start, (std::array<float, 3>{0, 0, hsl ? 127.0f : 127.0f}));
         EXPECT_EQ(f.state.parameters.stop, (std::array<float, 3>{top, top, hsl ? 127.0f : 128.0f}));
@@ -343,7 +343,7 @@ TEST(RandomPalette, ClockSeededDrawsStayInRangeAndDifferBetweenPalettes)
     PaletteContext context{f.palette, f.state, f.colourFlags, random, f.host, f.prompts};
     std::set<std::vector<float>> seen;
     for (int round = 0; round < 8; ++round) {
-        generatePalette(context, PaletteMode::random);
+        generatePalette(context, PaletteMode::Random);
         const PaletteParameters& p = f.state.parameters;
         for (std::size_t i = 0; i < 3; ++i) {
             EXPECT_LE(p.start[i], p.stop[i]);
@@ -373,7 +373,7 @@ TEST(RandomPalette, StepsStayFiniteWhateverTheBound)
         PaletteFixture f;
         f.state.maxColourStep = bound;
         f.random.values = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.5, 0.0, 0.25};
-        generatePalette(f.context, PaletteMode::random);
+        generatePalette(f.context, PaletteMode::Random);
         for (const float s : f.state.parameters.step) {
             EXPECT_TRUE(std::isfinite(s)) << bound;
         }

@@ -141,7 +141,7 @@ inline void customPalette(AppState& app, TestShell& shell)
     p.options.exp2 = true;
     p.paletteOffset = -12345;
     PaletteContext context = paletteContext(app, shell.services);
-    generatePalette(context, PaletteMode::fromParameters);
+    generatePalette(context, PaletteMode::FromParameters);
 }
 
 /// The 32-bit limb images of the current view's stored numbers, as the files keep them.

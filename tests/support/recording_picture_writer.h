@@ -38,7 +38,7 @@ private:
         calls.push_back(kind + " " + path);
         std::ofstream out(path, std::ios::trunc);
         out << kind;
-        return out ? PictureSaveResult::written : PictureSaveResult::failed;
+        return out ? PictureSaveResult::Written : PictureSaveResult::Failed;
     }
 };
 

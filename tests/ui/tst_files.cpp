@@ -65,7 +65,7 @@ private slots:
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "view.fra");
         f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::saveFractal);
+        f->program.dispatchCommand(CommandId::SaveFractal);
         QCOMPARE(f->prompts.asked().size(), std::size_t{1});
         const auto& request = f->prompts.asked()[0].file;
         QCOMPARE(f->prompts.asked()[0].kind, std::string("save"));
@@ -79,7 +79,7 @@ private slots:
 
         // A cancelled dialog saves nothing and changes no name.
         f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::saveFractal);
+        f->program.dispatchCommand(CommandId::SaveFractal);
         QCOMPARE(f->app.shell.currentFileName, path);
     }
 
@@ -90,8 +90,8 @@ private slots:
         f->app.view.deepZoom = 1;
         f->prompts.answer("");
         f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::saveFractal);
-        f->program.dispatchCommand(CommandId::saveFractalWithImage);
+        f->program.dispatchCommand(CommandId::SaveFractal);
+        f->program.dispatchCommand(CommandId::SaveFractalWithImage);
         QCOMPARE(f->prompts.asked()[0].file.filter, std::string("Fractal Files (*.fdz)|*.FDZ|"));
         QCOMPARE(f->prompts.asked()[1].file.title, std::string("SAVE PARAMETERS & IMAGE"));
         QCOMPARE(f->prompts.asked()[1].file.filter, std::string("Fractal Files (*.fpz)|*.FPZ|"));
@@ -104,19 +104,19 @@ private slots:
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "view.fra");
         f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::saveFractal);
+        f->program.dispatchCommand(CommandId::SaveFractal);
         const std::string xmin = f->app.view.mandelbrot.xmin.text;
         const std::string ymax = f->app.view.mandelbrot.ymax.text;
         std::filesystem::remove(path + ".jpg");
 
         // Back to the default view, then load.
         f->prompts.answer("ok");
-        f->program.dispatchCommand(CommandId::originalMandelbrot);
+        f->program.dispatchCommand(CommandId::OriginalMandelbrot);
         QVERIFY(waitForPicture(*f));
         QVERIFY(f->app.view.mandelbrot.xmin.text != xmin);
         const int renders = f->program.rendersStarted();
         f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::loadFractal);
+        f->program.dispatchCommand(CommandId::LoadFractal);
         QCOMPARE(f->prompts.asked().back().file.title, std::string("LOAD PARAMETERS"));
         QCOMPARE(f->prompts.asked().back().file.filter,
                  std::string("Fractal Files (*.fdz;*.fra)|*.FDZ;*.FRA|"));
@@ -132,7 +132,7 @@ private slots:
 
         // A cancelled load clears the current file; the valid picture stays.
         f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::loadFractal);
+        f->program.dispatchCommand(CommandId::LoadFractal);
         QCOMPARE(f->app.shell.currentFileName, std::string());
         QCOMPARE(f->program.rendersStarted(), renders + 1);
     }
@@ -144,19 +144,19 @@ private slots:
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "view.fpi");
         f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::saveFractalWithImage);
+        f->program.dispatchCommand(CommandId::SaveFractalWithImage);
         QCOMPARE(f->prompts.asked()[0].file.filter, std::string("Fractal Files (*.fpi)|*.FPI|"));
         QVERIFY(exists(path));
         QCOMPARE(f->menu().windowTitle(), QString::fromStdString("QUORVALIS - " + path));
         const std::vector<std::uint32_t> saved = f->app.picture.pixels;
 
         f->prompts.answer("ok");
-        f->program.dispatchCommand(CommandId::originalMandelbrot);
+        f->program.dispatchCommand(CommandId::OriginalMandelbrot);
         QVERIFY(waitForPicture(*f));
         QVERIFY(f->app.picture.pixels != saved);
         const int renders = f->program.rendersStarted();
         f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::loadFractalWithImage);
+        f->program.dispatchCommand(CommandId::LoadFractalWithImage);
         QCOMPARE(f->prompts.asked().back().file.title, std::string("LOAD PARAMETER & IMAGE"));
         QCOMPARE(f->app.shell.pictureFromImage, 1);
         QCOMPARE(f->app.shell.pictureValid, 1);
@@ -180,7 +180,7 @@ private slots:
         f->app.settings.pictureFormatIndex = 3;
         f->app.settings.pictureFormatCode = "PNG";
         f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::savePicture);
+        f->program.dispatchCommand(CommandId::SavePicture);
         QVERIFY(menuDisabled);
         QVERIFY(f->menu().isEnabled());
         const auto& request = f->prompts.asked()[0].file;
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(written.size(), QSize(352, 288));
 
         f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::savePicture);
+        f->program.dispatchCommand(CommandId::SavePicture);
         QVERIFY(f->menu().isEnabled());
     }
 
@@ -229,7 +229,7 @@ private slots:
             auto f = zoomedProgram();
             QVERIFY(f);
             f->prompts.answer(path);
-            f->program.dispatchCommand(CommandId::saveFractal);
+            f->program.dispatchCommand(CommandId::SaveFractal);
             xmin = f->app.view.mandelbrot.xmin.text;
         }
         ProgramFixture f({800, 600, 32}, 2, QStringLiteral("quorvalis.lock"), "\"" + path + "\"");

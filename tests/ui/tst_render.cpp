@@ -186,7 +186,7 @@ private slots:
         bool heldBack = false;
         QTimer timer;
         duringRender(*f, timer, [&] {
-            f->program.dispatchCommand(CommandId::exit);
+            f->program.dispatchCommand(CommandId::Exit);
             heldBack = f->prompts.asked().empty() && f->program.pendingCommands().size() == 1;
             QTest::keyClick(f->picture().windowHandle(), Qt::Key_Escape);
         });

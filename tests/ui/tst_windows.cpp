@@ -143,7 +143,7 @@ private slots:
         ProgramFixture f;
         QVERIFY(f.showWindows());
         f.prompts.answer("cancel");
-        f.menu().action(CommandId::exit)->trigger();
+        f.menu().action(CommandId::Exit)->trigger();
         QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Do you want to quit?"}));
     }
 
@@ -152,12 +152,12 @@ private slots:
         ProgramFixture f;
         QVERIFY(f.showWindows());
         f.prompts.answer("cancel");
-        f.program.dispatchCommand(CommandId::exit);
+        f.program.dispatchCommand(CommandId::Exit);
         QCOMPARE(f.app.shell.quitRequested, 0);
         QVERIFY(f.picture().isVisible());
 
         f.prompts.answer("ok");
-        f.program.dispatchCommand(CommandId::exit);
+        f.program.dispatchCommand(CommandId::Exit);
         QCOMPARE(f.prompts.asked().size(), std::size_t{2});
         QCOMPARE(f.prompts.asked()[1].kind, std::string("okCancel"));
         QCOMPARE(f.prompts.asked()[1].text, std::string("Do you want to quit?"));
@@ -188,10 +188,10 @@ private slots:
         ProgramFixture f;
         QVERIFY(f.showWindows());
         for (const CommandId id :
-             {CommandId::browseFractals, CommandId::statistics, CommandId::separator,
-              CommandId::fractalParameters, CommandId::location, CommandId::paletteControl,
-              CommandId::juliaFinder, CommandId::makeMovieToDisk, CommandId::realtimeZoomMovie,
-              CommandId::playMovie, CommandId::info, CommandId::openHelpfile}) {
+             {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
+              CommandId::FractalParameters, CommandId::Location, CommandId::PaletteControl,
+              CommandId::JuliaFinder, CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie,
+              CommandId::PlayMovie, CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
@@ -218,7 +218,7 @@ private slots:
         app.view.mandelbrot.xmin.ext = -0.1L;
 
         f.prompts.answer("ok");
-        f.program.dispatchCommand(CommandId::originalMandelbrot);
+        f.program.dispatchCommand(CommandId::OriginalMandelbrot);
         QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Main Mandelbrot?"}));
         QCOMPARE(f.prompts.asked()[0].kind, std::string("okCancel"));
         QCOMPARE(app.view.modeWord, 5u);
@@ -248,7 +248,7 @@ private slots:
         app.view.mandelbrot.xmin.ext = -1.0L;
         app.shell.pictureValid = 1;
         f.prompts.answer("cancel");
-        f.program.dispatchCommand(CommandId::originalMandelbrot);
+        f.program.dispatchCommand(CommandId::OriginalMandelbrot);
         QVERIFY(app.paletteState.options == qv::PaletteOptions{});
         QCOMPARE(app.view.iterMax, 777);
         QVERIFY(app.view.mandelbrot.xmin.ext == -1.0L);
@@ -269,7 +269,7 @@ private slots:
             qv::takeTypedView(app.view, qv::viewContext(app), f.program, qv::TypedView::Window));
         QCOMPARE(app.view.deepZoom, 1);
         f.prompts.answer("cancel");
-        f.program.dispatchCommand(CommandId::originalMandelbrot);
+        f.program.dispatchCommand(CommandId::OriginalMandelbrot);
         QCOMPARE(app.view.deepZoom, 1);
         QCOMPARE(m.xmin.text, std::string("-7.5e-1"));
     }
@@ -279,7 +279,7 @@ private slots:
         ProgramFixture f;
         QVERIFY(f.showWindows());
         f.app.shell.rendering = 1;
-        f.program.dispatchCommand(CommandId::exit);
+        f.program.dispatchCommand(CommandId::Exit);
         QVERIFY(f.prompts.asked().empty());
         QCOMPARE(f.program.pendingCommands().size(), std::size_t{1});
         f.app.shell.rendering = 0;
