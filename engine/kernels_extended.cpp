@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <chrono>
 #include <cstddef>
 #include <thread>
 
@@ -629,7 +628,6 @@ template <KernelKind K> void computeStrip(const StripJob& job)
     std::size_t offset = 0;
     for (std::int32_t row = job.firstRow; row <= job.lastRow; ++row) {
         if (!computeRow<K>(ctx, y, job.counts + offset, job.a + offset, job.b + offset)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             return;
         }
         if (kInteractive && row % 8 == 0) {
