@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <chrono>
 #include <cstddef>
 #include <thread>
 
@@ -59,9 +58,9 @@ private:
     std::uint16_t m_saved = kControlWord;
 };
 
-/// The state of the orbits in the fast pass, shared with the x87 code (which addresses the
-/// fields by the offsets asserted below). Kinds 1 and 2 use q and count as their counter r;
-/// kinds 3 to 5 use t and count as their index k.
+/// The state of the orbits in the fast pass, shared with the x87 code (which takes the field
+/// offsets as operands and steps through the arrays by element size). Kinds 1 and 2 use q and
+/// count as their counter r; kinds 3 to 5 use t and count as their index k.
 struct alignas(16) FastLanes
 {
     long double zr[kLanes] = {};
@@ -81,15 +80,8 @@ struct alignas(16) FastLanes
     std::int32_t blocksAfterSave = 0; ///< blocks run after zs was last saved
 };
 
-static_assert(sizeof(long double) == 16);
-static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
-                  offsetof(FastLanes, zsi) == 144 && offsetof(FastLanes, cr) == 192 &&
-                  offsetof(FastLanes, ci) == 240 && offsetof(FastLanes, crHi) == 256 &&
-                  offsetof(FastLanes, crLo) == 280 && offsetof(FastLanes, ciHi) == 304 &&
-                  offsetof(FastLanes, ciLo) == 312 && offsetof(FastLanes, t) == 320 &&
-                  offsetof(FastLanes, q) == 344 && offsetof(FastLanes, count) == 356 &&
-                  offsetof(FastLanes, kLimit) == 368 && offsetof(FastLanes, blocksAfterSave) == 372,
-              "the x87 code addresses these fields by offset");
+static_assert(sizeof(long double) == 16, "the x87 code steps through long doubles by 16 bytes");
+static_assert(kLanes == 3, "the x87 code names the slots of three orbits");
 
 // The fast pass in x87 code. Register stack between steps, top first: ci, zr0, zi0, zr1, zi1,
 // zr2, zi2 (one orbit: ci, zr0, zi0). Every step is z <- z^2 + c in the order of operations of
@@ -110,25 +102,25 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
 #define QV_X87_MACROS                                                                  \
     ".macro qv_ldcr l, g\n"                                                            \
     ".if \\g\n"                                                                        \
-    "  fldt 192+16*\\l(%[p])\n"                                                        \
+    "  fldt %c[cr]+16*\\l(%[p])\n"                                                     \
     ".else\n"                                                                          \
-    "  fldl 256+8*\\l(%[p])\n"                                                         \
-    "  faddl 280+8*\\l(%[p])\n"                                                        \
+    "  fldl %c[crHi]+8*\\l(%[p])\n"                                                    \
+    "  faddl %c[crLo]+8*\\l(%[p])\n"                                                   \
     ".endif\n"                                                                         \
     ".endm\n"                                                                          \
     ".macro qv_ldci g\n"                                                               \
     ".if \\g\n"                                                                        \
-    "  fldt 240(%[p])\n"                                                               \
+    "  fldt %c[ci](%[p])\n"                                                            \
     ".else\n"                                                                          \
-    "  fldl 304(%[p])\n"                                                               \
-    "  faddl 312(%[p])\n"                                                              \
+    "  fldl %c[ciHi](%[p])\n"                                                          \
+    "  faddl %c[ciLo](%[p])\n"                                                         \
     ".endif\n"                                                                         \
     ".endm\n"                                                                          \
     ".macro qv_zsave r, i, l\n"                                                        \
     "  fld %%st(\\r)\n"                                                                \
-    "  fstpt 96+16*\\l(%[p])\n"                                                        \
+    "  fstpt %c[zsr]+16*\\l(%[p])\n"                                                   \
     "  fld %%st(\\i)\n"                                                                \
-    "  fstpt 144+16*\\l(%[p])\n"                                                       \
+    "  fstpt %c[zsi]+16*\\l(%[p])\n"                                                   \
     ".endm\n"                                                                          \
     ".macro qv_step i, j, l, g\n"                                                      \
     "  fld %%st(\\i)\n"            /* zi*zi on top */                                  \
@@ -153,9 +145,9 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
     "  fld %%st(0)\n"                                                                  \
     "  fadd %%st(\\j), %%st\n"     /* zr*zr + zi*zi */                                 \
     ".if \\b\n"                                                                        \
-    "  fstpl 320+8*\\l(%[p])\n"                                                        \
+    "  fstpl %c[t]+8*\\l(%[p])\n"                                                      \
     ".else\n"                                                                          \
-    "  fstps 344+4*\\l(%[p])\n"                                                        \
+    "  fstps %c[q]+4*\\l(%[p])\n"                                                      \
     ".endif\n"                                                                         \
     "  fsubp %%st, %%st(\\i)\n"                                                        \
     "  qv_ldcr \\l, \\g\n"                                                             \
@@ -194,17 +186,17 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
     ".endm\n"                                                                          \
     /* Kinds 1 and 2: r <- r - 4; the pass ends at q >= 4.0f (bits) or r < 0. */        \
     ".macro qv_exitA l\n"                                                              \
-    "  cmpl $0x40800000, 344+4*\\l(%[p])\n"                                            \
+    "  cmpl $0x40800000, %c[q]+4*\\l(%[p])\n"                                          \
     "  jae 2f\n"                                                                       \
-    "  cmpl $0, 356+4*\\l(%[p])\n"                                                     \
+    "  cmpl $0, %c[count]+4*\\l(%[p])\n"                                               \
     "  jl 2f\n"                                                                        \
     ".endm\n"                                                                          \
     ".macro qv_endA j, n\n"                                                            \
     "  movl $\\j, %%r9d\n"                                                             \
-    "  subl $4, 356(%[p])\n"                                                           \
+    "  subl $4, %c[count](%[p])\n"                                                     \
     ".if \\n - 1\n"                                                                    \
-    "  subl $4, 360(%[p])\n"                                                           \
-    "  subl $4, 364(%[p])\n"                                                           \
+    "  subl $4, %c[count]+4(%[p])\n"                                                   \
+    "  subl $4, %c[count]+8(%[p])\n"                                                   \
     ".endif\n"                                                                         \
     "  qv_exitA 0\n"                                                                   \
     ".if \\n - 1\n"                                                                    \
@@ -215,9 +207,9 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
     /* Kinds 3 to 5: k <- k + 4; the pass ends at k > iterMax - 3 or at t > 4.0 as a */ \
     /* double: above the bits of 4.0 as a signed integer, not above those of infinity. */ \
     ".macro qv_exitB l\n"                                                              \
-    "  cmpl %%r8d, 356+4*\\l(%[p])\n"                                                  \
+    "  cmpl %%r8d, %c[count]+4*\\l(%[p])\n"                                            \
     "  jg 2f\n"                                                                        \
-    "  movq 320+8*\\l(%[p]), %%rax\n"                                                  \
+    "  movq %c[t]+8*\\l(%[p]), %%rax\n"                                                \
     "  cmpq %%rcx, %%rax\n"                                                            \
     "  jle 3f\n"                                                                       \
     "  cmpq %%rdx, %%rax\n"                                                            \
@@ -226,10 +218,10 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
     ".endm\n"                                                                          \
     ".macro qv_endB j, n\n"                                                            \
     "  movl $\\j, %%r9d\n"                                                             \
-    "  addl $4, 356(%[p])\n"                                                           \
+    "  addl $4, %c[count](%[p])\n"                                                     \
     ".if \\n - 1\n"                                                                    \
-    "  addl $4, 360(%[p])\n"                                                           \
-    "  addl $4, 364(%[p])\n"                                                           \
+    "  addl $4, %c[count]+4(%[p])\n"                                                   \
+    "  addl $4, %c[count]+8(%[p])\n"                                                   \
     ".endif\n"                                                                         \
     "  qv_exitB 0\n"                                                                   \
     ".if \\n - 1\n"                                                                    \
@@ -243,23 +235,37 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
     ".purgem qv_test\n.purgem qv_block1\n.purgem qv_block3\n.purgem qv_exitA\n"        \
     ".purgem qv_endA\n.purgem qv_exitB\n.purgem qv_endB\n"
 
-#define QV_X87_LOAD1 "fldt 48(%[p])\n fldt 0(%[p])\n"
-#define QV_X87_STORE1 "fstp %%st(0)\n fstpt 0(%[p])\n fstpt 48(%[p])\n"
+#define QV_X87_LOAD1 "fldt %c[zi](%[p])\n fldt %c[zr](%[p])\n"
+#define QV_X87_STORE1 "fstp %%st(0)\n fstpt %c[zr](%[p])\n fstpt %c[zi](%[p])\n"
 #define QV_X87_LOAD3                                                                   \
-    "fldt 80(%[p])\n fldt 32(%[p])\n fldt 64(%[p])\n fldt 16(%[p])\n fldt 48(%[p])\n"   \
-    "fldt 0(%[p])\n"
+    "fldt %c[zi]+32(%[p])\n fldt %c[zr]+32(%[p])\n"                                    \
+    "fldt %c[zi]+16(%[p])\n fldt %c[zr]+16(%[p])\n"                                    \
+    "fldt %c[zi](%[p])\n fldt %c[zr](%[p])\n"
 #define QV_X87_STORE3                                                                  \
-    "fstp %%st(0)\n fstpt 0(%[p])\n fstpt 48(%[p])\n fstpt 16(%[p])\n fstpt 64(%[p])\n" \
-    "fstpt 32(%[p])\n fstpt 80(%[p])\n"
+    "fstp %%st(0)\n"                                                                   \
+    "fstpt %c[zr](%[p])\n fstpt %c[zi](%[p])\n"                                        \
+    "fstpt %c[zr]+16(%[p])\n fstpt %c[zi]+16(%[p])\n"                                  \
+    "fstpt %c[zr]+32(%[p])\n fstpt %c[zi]+32(%[p])\n"
 #define QV_X87_SETUP_B                                                                 \
     "movabsq $0x4010000000000000, %%rcx\n"                                             \
     "movabsq $0x7FF0000000000000, %%rdx\n"                                             \
-    "movl 368(%[p]), %%r8d\n"
+    "movl %c[kLimit](%[p]), %%r8d\n"
 #define QV_X87_GROUP3(g, end)                                                          \
     "qv_block3 " g ", 1\n " end " 0, 3\n"                                              \
     "qv_block3 " g ", 0\n " end " 1, 3\n"                                              \
     "qv_block3 " g ", 0\n " end " 2, 3\n"                                              \
     "qv_block3 " g ", 0\n " end " 3, 3\n"
+// The field offsets the code above names, as operands of every fast-pass statement: each one
+// defines all the macros, so each needs all the names.
+#define QV_X87_FIELDS                                                                  \
+    [zr] "i"(offsetof(FastLanes, zr)), [zi] "i"(offsetof(FastLanes, zi)),              \
+    [zsr] "i"(offsetof(FastLanes, zsr)), [zsi] "i"(offsetof(FastLanes, zsi)),          \
+    [cr] "i"(offsetof(FastLanes, cr)), [ci] "i"(offsetof(FastLanes, ci)),              \
+    [crHi] "i"(offsetof(FastLanes, crHi)), [crLo] "i"(offsetof(FastLanes, crLo)),      \
+    [ciHi] "i"(offsetof(FastLanes, ciHi)), [ciLo] "i"(offsetof(FastLanes, ciLo)),      \
+    [t] "i"(offsetof(FastLanes, t)), [q] "i"(offsetof(FastLanes, q)),                  \
+    [count] "i"(offsetof(FastLanes, count)), [kLimit] "i"(offsetof(FastLanes, kLimit)), \
+    [blocksAfterSave] "i"(offsetof(FastLanes, blocksAfterSave))
 #define QV_X87_CLOBBERS                                                                \
     "memory", "cc", "rax", "rcx", "rdx", "r8", "r9", "st", "st(1)", "st(2)", "st(3)",  \
         "st(4)", "st(5)", "st(6)", "st(7)"
@@ -275,7 +281,7 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
                  "jmp 1b\n"
                  "2:\n"
                  QV_X87_STORE1 QV_X87_PURGE
-                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
+                 : : [p] "r"(&f), QV_X87_FIELDS : QV_X87_CLOBBERS);
 }
 
 /// Kinds 1 and 2, three orbits with c as pairs of doubles: blocks until one of them ends.
@@ -287,9 +293,9 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
                  QV_X87_GROUP3("0, 0", "qv_endA")
                  "jmp 1b\n"
                  "2:\n"
-                 "movl %%r9d, 372(%[p])\n"
+                 "movl %%r9d, %c[blocksAfterSave](%[p])\n"
                  QV_X87_STORE3 QV_X87_PURGE
-                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
+                 : : [p] "r"(&f), QV_X87_FIELDS : QV_X87_CLOBBERS);
 }
 
 /// Kinds 3 to 5, one orbit with c loaded as 80-bit numbers.
@@ -303,7 +309,7 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
                  "jmp 1b\n"
                  "2:\n"
                  QV_X87_STORE1 QV_X87_PURGE
-                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
+                 : : [p] "r"(&f), QV_X87_FIELDS : QV_X87_CLOBBERS);
 }
 
 /// Kinds 3 to 5, three orbits with c as pairs of doubles.
@@ -315,9 +321,9 @@ static_assert(offsetof(FastLanes, zi) == 48 && offsetof(FastLanes, zsr) == 96 &&
                  QV_X87_GROUP3("0, 1", "qv_endB")
                  "jmp 1b\n"
                  "2:\n"
-                 "movl %%r9d, 372(%[p])\n"
+                 "movl %%r9d, %c[blocksAfterSave](%[p])\n"
                  QV_X87_STORE3 QV_X87_PURGE
-                 : : [p] "r"(&f) : QV_X87_CLOBBERS);
+                 : : [p] "r"(&f), QV_X87_FIELDS : QV_X87_CLOBBERS);
 }
 
 // clang-format on
@@ -622,7 +628,6 @@ template <KernelKind K> void computeStrip(const StripJob& job)
     std::size_t offset = 0;
     for (std::int32_t row = job.firstRow; row <= job.lastRow; ++row) {
         if (!computeRow<K>(ctx, y, job.counts + offset, job.a + offset, job.b + offset)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             return;
         }
         if (kInteractive && row % 8 == 0) {
