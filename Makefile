@@ -36,13 +36,13 @@ test-san: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli'
 
-# Only the render driver starts threads; its tests are what ThreadSanitizer has to watch.
+# Only the renderers start threads; their tests are what ThreadSanitizer has to watch.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core -R '^RenderDriver\.'
+	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core -R '^(Renderers|RenderEntry)\.'
 
 bench: build
 	./$(BUILD)/bench/qv_bench

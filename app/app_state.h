@@ -4,7 +4,7 @@
 
 #include "engine/iteration_buffer.h"
 #include "engine/picture_buffer.h"
-#include "engine/render_state.h"
+#include "engine/renderer.h"
 #include "engine/view_state.h"
 #include "palette/palette.h"
 #include "palette/palette_state.h"
@@ -55,6 +55,29 @@ struct ShellState
     std::int32_t finderActive = 0;
     std::int32_t animationRunning = 0;
     std::int32_t rendering = 0;
+};
+
+/// What the render entry keeps from one render to the next.
+struct RenderState
+{
+    /// Set to 1 when Esc ended a render; the movie code reads it as its cancel flag and clears
+    /// it. The render entry itself never clears it.
+    std::int32_t stoppedByUser = 0;
+    /// Duration of the last render in seconds (whole milliseconds of the clock / 1000).
+    float elapsedSeconds = 0.0f;
+    /// Set at the end of a deep render; renderView does nothing while it is 1. The window code
+    /// clears it.
+    std::int32_t renderSuppressed = 0;
+    /// Set by start-up: the next render is the first picture of the run. Every render clears
+    /// it.
+    std::int32_t firstPicture = 0;
+    /// The size the drawing surface was last resized to; 0 x 0 before the first resize.
+    std::int32_t lastWidth = 0;
+    std::int32_t lastHeight = 0;
+    /// The renderer of the last render, and how many rows it computed (all of them unless the
+    /// render was stopped).
+    RendererKind lastRenderer = RendererKind::None;
+    std::int32_t rowsComputed = 0;
 };
 
 struct AppState

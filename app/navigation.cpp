@@ -1,7 +1,7 @@
 // Mouse navigation: the zooms of the picture window on the current view.
 #include "app/navigation.h"
 
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "engine/view_state.h"
 
 #include <cstdlib>

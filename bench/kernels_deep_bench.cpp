@@ -2,7 +2,7 @@
 // same GMP calls, which bounds what any deep kernel can reach.
 #include "engine/kernel_kind.h"
 #include "engine/kernels_deep.h"
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "engine/strip_job.h"
 
 #include <benchmark/benchmark.h>

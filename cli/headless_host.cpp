@@ -1,4 +1,4 @@
-// The headless render host and its progress bar.
+// The headless render progress and its bar.
 #include "cli/headless_host.h"
 
 #include <algorithm>
@@ -12,12 +12,12 @@ constexpr std::chrono::milliseconds kRedrawInterval{250};
 
 } // namespace
 
-HeadlessHost::HeadlessHost(const std::atomic<int>& interrupted, std::FILE* progressOut)
+HeadlessProgress::HeadlessProgress(const std::atomic<int>& interrupted, std::FILE* progressOut)
     : m_interrupted(interrupted), m_progressOut(progressOut)
 {
 }
 
-bool HeadlessHost::escapePressed()
+bool HeadlessProgress::escapePressed()
 {
     if (m_interruptReported || m_interrupted.load(std::memory_order_relaxed) == 0) {
         return false;
@@ -41,7 +41,7 @@ std::string progressBar(std::int32_t percent)
     return bar;
 }
 
-void HeadlessHost::showProgress(std::int32_t rowsDone, std::int32_t rows)
+void HeadlessProgress::showProgress(std::int32_t rowsDone, std::int32_t rows)
 {
     if (m_progressOut == nullptr || rows <= 0) {
         return;
@@ -61,7 +61,7 @@ void HeadlessHost::showProgress(std::int32_t rowsDone, std::int32_t rows)
     std::fflush(m_progressOut);
 }
 
-void HeadlessHost::finishProgress()
+void HeadlessProgress::finishProgress()
 {
     if (m_barShown) {
         std::fputc('\n', m_progressOut);

@@ -2,7 +2,7 @@
 // terminal, the interrupt flag in place of Esc, and no questions to a person.
 #pragma once
 
-#include "engine/render_host.h"
+#include "engine/render_progress.h"
 #include "palette/palette_host.h"
 #include "app/app_state.h"
 #include "base/prompts.h"
@@ -15,64 +15,27 @@
 
 namespace qv::cli {
 
-/// Stands in for the windows during a headless render. The controls, titles and dialogs it is
-/// told about do not exist; it writes no thumbnail and no backup, since the program must leave
-/// nothing beside its input.
-class HeadlessHost : public RenderHost
+/// The progress of a headless render: a bar on a terminal, the interrupt flag read as Esc. The
+/// windows' side of a render (controls, titles, dialogs, thumbnails, backups) does not exist
+/// here: the program renders with a QuietObserver, so that nothing is written beside its
+/// input.
+class HeadlessProgress : public RenderProgress
 {
 public:
     /// `interrupted` is set from outside (the SIGINT handler) and read as Esc. The progress bar
     /// goes to `progressOut` when it is given; nullptr shows none.
-    HeadlessHost(const std::atomic<int>& interrupted, std::FILE* progressOut);
+    HeadlessProgress(const std::atomic<int>& interrupted, std::FILE* progressOut);
 
     /// Ends the progress bar's line, so that what follows starts on a line of its own.
     void finishProgress();
 
     void pumpEvents() override {}
 
-    /// True once per interrupt: the driver stops its workers at the first true.
+    /// True once per interrupt: the renderer stops its workers at the first true.
     bool escapePressed() override;
     void showProgress(std::int32_t rowsDone, std::int32_t rows) override;
 
-    void setControlsEnabled(bool) override {}
-
-    void bringToFront() override {}
-
-    void invalidatePicture() override {}
-
     void drawRow(std::int32_t, std::span<const std::uint32_t>) override {}
-
-    void refreshOpenDialogs() override {}
-
-    void writeThumbnail(const std::string&) override {}
-
-    void makeBackup(BackupForm) override {}
-
-    void setArrowCursor() override {}
-
-    void setMainTitle(std::string_view) override {}
-
-    void showPotValue(std::string_view) override {}
-
-    void showDeepZoom(bool) override {}
-
-    void showIterMax(std::string_view) override {}
-
-    void refreshLocationFields() override {}
-
-    void showBoxedZoom(bool) override {}
-
-    void showAutoPotValue(bool) override {}
-
-    void requestRepaint() override {}
-
-    void showFractalType(bool, bool) override {}
-
-    void showMultiThreaded(bool) override {}
-
-    void setMenuTitle(std::string_view) override {}
-
-    void sizePictureWindow(std::int32_t, std::int32_t) override {}
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -1,7 +1,7 @@
 // The raw results file of --raw: the kernel results of every pixel before colouring.
 #pragma once
 
-#include "engine/render_driver.h"
+#include "app/render_entry.h"
 
 #include <cstddef>
 #include <cstdint>

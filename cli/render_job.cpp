@@ -4,7 +4,8 @@
 #include "cli/headless_host.h"
 #include "cli/info.h"
 #include "cli/raw_file.h"
-#include "engine/render_driver.h"
+#include "app/render_entry.h"
+#include "app/render_observer.h"
 #include "engine/view_state.h"
 #include "imaging/picture_files.h"
 #include "palette/palette_file.h"
@@ -28,8 +29,6 @@
 #include <system_error>
 #include <unistd.h>
 
-#include <QByteArray>
-#include <QImageWriter>
 
 namespace qv::cli {
 namespace {
@@ -108,16 +107,6 @@ bool sameFile(const std::string& a, const std::string& b)
     return !error && x == y;
 }
 
-/// Whether an image writer for the name's format is installed (EMF, WMF and GIF have none).
-bool pictureFormatInstalled(const std::string& path)
-{
-    const std::string_view mimeType = pictureMimeType(path);
-    return !mimeType.empty() &&
-           !QImageWriter::imageFormatsForMimeType(
-                QByteArray(mimeType.data(), static_cast<qsizetype>(mimeType.size())))
-                .isEmpty();
-}
-
 bool withImageExtension(const std::string& path)
 {
     std::string extension = fs::path(path).extension().string();
@@ -148,9 +137,9 @@ class Run
 public:
     Run(const Options& options, const RunEnvironment& environment)
         : m_options(options), m_environment(environment),
-          m_host(environment.interrupted,
+          m_progress(environment.interrupted,
                  !options.quiet && environment.errIsTerminal ? environment.err : nullptr),
-          m_paletteHost(m_app), m_services{m_prompts, m_host, m_paletteHost, m_random}
+          m_paletteHost(m_app), m_services{m_prompts, m_observer, m_paletteHost, m_random}
     {
     }
 
@@ -189,14 +178,14 @@ private:
 
     int stopWithoutWriting()
     {
-        m_host.finishProgress();
+        m_progress.finishProgress();
         return problem(kExitInterrupted, "interrupted; nothing written");
     }
 
     int checkOutputs()
     {
         const Options& o = m_options;
-        if (!o.output.empty() && !pictureFormatInstalled(o.output)) {
+        if (!o.output.empty() && !pictureEncoderInstalled(o.output)) {
             return problem(kExitUsage, "-o: " + inQuotes(o.output) +
                                            " names a picture format this program cannot "
                                            "write (use .png, .jpg, .bmp or .tif)");
@@ -301,7 +290,7 @@ private:
         if (o.mandelbrot) {
             view.modeWord = (view.modeWord & ~3u) | 1u;
             setWindowText(*o.mandelbrot);
-            takeTypedView(view, viewContext(m_app), m_host, TypedView::Window);
+            takeTypedView(view, viewContext(m_app), m_observer, TypedView::Window);
         } else if (o.julia) {
             view.modeWord = (view.modeWord & ~3u) | 2u;
             const WindowText defaultWindow{std::string(kJuliaLow), std::string(kJuliaHigh),
@@ -309,9 +298,9 @@ private:
             setWindowText(o.julia->window.value_or(defaultWindow));
             view.julia.cr.text = o.julia->cr;
             view.julia.ci.text = o.julia->ci;
-            takeTypedView(view, viewContext(m_app), m_host, TypedView::Window);
+            takeTypedView(view, viewContext(m_app), m_observer, TypedView::Window);
         } else {
-            applyViewChange(view, viewContext(m_app), m_host);
+            applyViewChange(view, viewContext(m_app), m_observer);
         }
     }
 
@@ -337,14 +326,14 @@ private:
         m_app.shell.pictureValid = 0;
         m_app.render.renderSuppressed = 0;
         const auto start = std::chrono::steady_clock::now();
-        renderView(m_app, m_host, renderOptions);
+        renderView(m_app, m_progress, m_observer, renderOptions);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         if (interrupted() || m_app.render.stoppedByUser != 0) {
             return stopWithoutWriting();
         }
         const std::int32_t rows = m_app.settings.pictureHeight;
-        m_host.showProgress(rows, rows);
-        m_host.finishProgress();
+        m_progress.showProgress(rows, rows);
+        m_progress.finishProgress();
         if (m_app.shell.pictureValid == 0 || m_app.render.lastRenderer == RendererKind::None) {
             return problem(kExitFileProblem, "the picture could not be rendered");
         }
@@ -387,7 +376,8 @@ private:
     const RunEnvironment& m_environment;
     AppState m_app;
     SilentPrompts m_prompts;
-    HeadlessHost m_host;
+    HeadlessProgress m_progress;
+    QuietObserver m_observer;
     HeadlessPaletteHost m_paletteHost;
     ClockSeededRandom m_random;
     ShellServices m_services;

@@ -2,7 +2,7 @@
 // algebraic form rounds differently in the last bits and, through chaotic orbits, changes counts.
 #include "engine/kernels_deep.h"
 
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "base/round_half_even.h"
 
 #include <algorithm>

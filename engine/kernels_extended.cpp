@@ -662,7 +662,7 @@ PixelEscape iteratePixelExtended(KernelKind kind, const EscapeLimits& lim, long 
 
 std::int32_t runStripJob(const StripJob& jobIn, KernelKind kind)
 {
-    // The worker's own copy: the driver may reuse its record once the worker runs.
+    // The worker's own copy: the renderer may reuse its record once the worker runs.
     const StripJob job = jobIn;
     const ExtendedPrecisionScope precision;
     switch (kind) {

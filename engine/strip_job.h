@@ -1,7 +1,7 @@
 // The job records handed to the render workers: one horizontal strip of rows each.
 #pragma once
 
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 
 #include <atomic>
 #include <cstdint>
@@ -30,7 +30,7 @@ struct StripJob
     long double dy = 0.0L;
     long double juliaCr = 0.0L;
     long double juliaCi = 0.0L;
-    /// Set to 1 by the driver to ask the workers to stop; null means never.
+    /// Set to 1 by the renderer to ask the workers to stop; null means never.
     const std::atomic<std::int32_t>* stopFlag = nullptr;
 };
 

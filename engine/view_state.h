@@ -2,7 +2,7 @@
 // held three ways, and the conversions that keep the three forms equal.
 #pragma once
 
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "engine/view_observer.h"
 
 #include <array>

@@ -78,6 +78,23 @@ QImage thumbnailOf(const QImage& image)
                         Qt::SmoothTransformation);
 }
 
+namespace {
+
+/// The installed writers for a MIME type; EMF, WMF and GIF have none.
+QList<QByteArray> writersFor(std::string_view mimeType)
+{
+    return QImageWriter::imageFormatsForMimeType(
+        QByteArray(mimeType.data(), static_cast<qsizetype>(mimeType.size())));
+}
+
+} // namespace
+
+bool pictureEncoderInstalled(std::string_view path)
+{
+    const std::string_view mimeType = pictureMimeType(path);
+    return !mimeType.empty() && !writersFor(mimeType).isEmpty();
+}
+
 PictureSaveResult encodeImageByExtension(const QImage& image, const std::string& path,
                                          std::int32_t jpegQuality)
 {
@@ -85,9 +102,7 @@ PictureSaveResult encodeImageByExtension(const QImage& image, const std::string&
     if (mimeType.empty()) {
         return PictureSaveResult::NothingWritten;
     }
-    // The installed writer for the MIME type; EMF and WMF have none.
-    const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(
-        QByteArray(mimeType.data(), static_cast<qsizetype>(mimeType.size())));
+    const QList<QByteArray> formats = writersFor(mimeType);
     if (formats.isEmpty() || image.isNull()) {
         return PictureSaveResult::Failed;
     }

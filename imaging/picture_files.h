@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include <QImage>
 
@@ -27,6 +28,9 @@ QImage imageOfPicture(const PictureBuffer& picture);
 
 /// The image scaled to exactly 176 x 144, its aspect not kept.
 QImage thumbnailOf(const QImage& image);
+
+/// Whether an encoder for the format the path's extension names (pictureMimeType) is installed.
+bool pictureEncoderInstalled(std::string_view path);
 
 /// Encodes the image by the extension of `path` (pictureMimeType) and replaces the file only
 /// once the encoded bytes are complete. JPEG files get `jpegQuality`; other encoders ignore

@@ -2,7 +2,7 @@
 #include "ui/qt_program.h"
 
 #include "engine/colouring.h"
-#include "engine/render_driver.h"
+#include "app/render_entry.h"
 #include "engine/view_state.h"
 #include "persistence/backup_copies.h"
 #include "persistence/parameter_commands.h"
@@ -205,7 +205,7 @@ void QtProgram::renderNow()
     if (m_picture && m_picture->painting()) {
         ++m_rendersStartedInPaint;
     }
-    renderView(m_app, *this, m_renderOptions);
+    renderView(m_app, *this, *this, m_renderOptions);
     refreshFromDeep(m_app.view, viewContext(m_app), *this);
     runPendingCommands();
 }

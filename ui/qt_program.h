@@ -4,8 +4,9 @@
 // and palette code report.
 #pragma once
 
-#include "engine/render_driver.h"
-#include "engine/render_host.h"
+#include "app/render_entry.h"
+#include "app/render_observer.h"
+#include "engine/render_progress.h"
 #include "imaging/picture_files.h"
 #include "app/app_state.h"
 #include "app/commands.h"
@@ -26,7 +27,10 @@ namespace qv {
 class MenuWindow;
 class PictureWindow;
 
-class QtProgram : public QObject, public RenderHost, public PaletteHost
+class QtProgram : public QObject,
+                  public RenderProgress,
+                  public RenderObserver,
+                  public PaletteHost
 {
     Q_OBJECT
 
@@ -58,10 +62,6 @@ public:
     /// The picture is stale: pictureValid = 0 and the picture window repaints, which renders.
     void requestRender() override;
 
-    /// Every open dialog is closed and opened again with current values; an open browser is
-    /// brought to the front.
-    void refreshOpenDialogs() override;
-
     /// Renders the current view now (the picture window's queued render), then runs the
     /// view-change step's refresh and any command that arrived meanwhile.
     void renderNow();
@@ -84,19 +84,22 @@ public:
     void showFractalType(bool mandelbrot, bool julia) override;
     void showMultiThreaded(bool on) override;
     void sizePictureWindow(std::int32_t width, std::int32_t height) override;
-
-    // RenderHost
-    void makeBackup(BackupForm form) override;
-    void pumpEvents() override;
-    bool escapePressed() override;
-    void showProgress(std::int32_t rowsDone, std::int32_t rows) override;
     void setMenuTitle(std::string_view title) override;
+
+    // RenderObserver
     void setControlsEnabled(bool enabled) override;
     void bringToFront() override;
     void invalidatePicture() override;
-    void drawRow(std::int32_t row, std::span<const std::uint32_t> colours) override;
+    void refreshOpenDialogs() override;
     void writeThumbnail(const std::string& path) override;
+    void makeBackup(BackupForm form) override;
     void setArrowCursor() override;
+
+    // RenderProgress
+    void pumpEvents() override;
+    bool escapePressed() override;
+    void showProgress(std::int32_t rowsDone, std::int32_t rows) override;
+    void drawRow(std::int32_t row, std::span<const std::uint32_t> colours) override;
 
     /// The picture files of the program (Save Picture, thumbnails, backups).
     PictureWriter& pictures() { return *m_pictures; }
@@ -113,7 +116,7 @@ public:
 
     int rendersStartedInPaint() const { return m_rendersStartedInPaint; }
 
-    /// How the program's renders run (the driver's defaults unless changed).
+    /// How the program's renders run (the renderers' defaults unless changed).
     RenderOptions& renderOptions() { return m_renderOptions; }
 
     // PaletteHost

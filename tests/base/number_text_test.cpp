@@ -1,6 +1,6 @@
 // Numbers as text: the scientific form of GMP numbers, the reader, and the decimal form of
 // titles and fields.
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "base/number_text.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Rounding of floating point to int32 and the ownership of GMP numbers.
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "base/round_half_even.h"
 
 #include <cmath>

@@ -3,12 +3,12 @@
 // a reader of the raw results file written here from its layout.
 #pragma once
 
-#include "engine/render_driver.h"
+#include "app/render_entry.h"
+#include "engine/render_progress.h"
 #include "engine/view_state.h"
 #include "imaging/picture_files.h"
 #include "app/app_state.h"
 #include "app/startup.h"
-#include "tests/support/scripted_render_host.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_shell.h"
 
@@ -28,7 +28,7 @@ namespace qv::test {
 struct GuiSession
 {
     TestShell shell;
-    ScriptedRenderHost host;
+    QuietProgress progress;
     AppState app;
 
     GuiSession()
@@ -59,7 +59,7 @@ struct GuiSession
         w.xmax.text = xmax;
         w.ymin.text = ymin;
         w.ymax.text = ymax;
-        takeTypedView(app.view, viewContext(app), host, TypedView::Window);
+        takeTypedView(app.view, viewContext(app), shell.observer, TypedView::Window);
     }
 
     /// A Julia view with its constant and window, typed.
@@ -81,7 +81,7 @@ struct GuiSession
         options.raw = &raw;
         app.shell.pictureValid = 0;
         app.render.renderSuppressed = 0;
-        renderView(app, host, options);
+        renderView(app, progress, shell.observer, options);
         return raw;
     }
 

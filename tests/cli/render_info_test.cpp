@@ -144,7 +144,7 @@ TEST(RenderInfo, AStandardFileWithImageShowsItsJuliaViewAndPictureSize)
         maker.app.paletteState.paletteOffset = -3;
         maker.typeJulia("-0.75", "0.125", "-1.5", "1.5", "-1.25", "1.25");
         RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveStandardFileWithImage(maker.app, maker.host, pictures, path));
+        ASSERT_TRUE(saveStandardFileWithImage(maker.app, maker.shell.observer, pictures, path));
     }
     const ProgramResult r = runRenderer({path, "--info"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;

@@ -69,7 +69,7 @@ TEST(RenderProgram, TheStartViewIsThePictureThatSavePictureWrites)
 
         GuiSession gui;
         gui.setSizeAndThreads(48, 36, c.threads);
-        applyViewChange(gui.app.view, viewContext(gui.app), gui.host);
+        applyViewChange(gui.app.view, viewContext(gui.app), gui.shell.observer);
         gui.render();
         const std::string reference = folder.file(std::string("reference_") + c.name);
         ASSERT_TRUE(gui.savePicture(reference));
@@ -93,7 +93,7 @@ TEST(RenderProgram, RawResultsAreTheKernelResultsBeforeColouring)
         GuiSession gui;
         gui.setSizeAndThreads(40, 30, threads);
         gui.app.view.iterMax = 250;
-        applyViewChange(gui.app.view, viewContext(gui.app), gui.host);
+        applyViewChange(gui.app.view, viewContext(gui.app), gui.shell.observer);
         const RawResults expected = gui.render();
 
         const std::optional<RawFile> file = readRawFile(raw);
@@ -233,7 +233,7 @@ TEST(RenderProgram, APaletteFileColoursThePictureAsItDoesInTheWindowedProgram)
     gui.setSizeAndThreads(30, 20, 2);
     PaletteContext context = paletteContext(gui.app, gui.shell.services);
     ASSERT_TRUE(loadPaletteFile(context, palettePath));
-    applyViewChange(gui.app.view, viewContext(gui.app), gui.host);
+    applyViewChange(gui.app.view, viewContext(gui.app), gui.shell.observer);
     gui.render();
     const std::string reference = folder.file("reference.png");
     ASSERT_TRUE(gui.savePicture(reference));
@@ -249,7 +249,7 @@ TEST(RenderProgram, AWithImageFileGivesItsSizeAndNothingIsWrittenBesideIt)
         maker.setSizeAndThreads(24, 16, 2);
         maker.app.iterations.allocate(24, 16);
         RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveStandardFileWithImage(maker.app, maker.host, pictures, path));
+        ASSERT_TRUE(saveStandardFileWithImage(maker.app, maker.shell.observer, pictures, path));
         fs::remove(path + ".jpg");
     }
     std::vector<fs::path> before{fs::directory_iterator(folder.path()), {}};

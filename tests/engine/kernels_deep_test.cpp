@@ -2,7 +2,7 @@
 // z <- z^2 + c is computed iterate by iterate, the fast pass is found by scanning its tested
 // iterates, and the exact pass runs the kind's own map from the chosen block start.
 #include "engine/kernels_deep.h"
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The view: mode word, default windows, the three number forms, deep zoom and precision as the
 // view deepens, centre and magnification, the automatic iteration increase.
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "engine/view_state.h"
 #include "tests/support/recording_observer.h"
 

@@ -1,6 +1,6 @@
 // Numbers of the deep files: 32-bit limb images restored exactly into the installed GMP,
 // written back unchanged, and cut to what a 32-bit-limb number of the same precision holds.
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 #include "persistence/deep_limbs.h"
 
 #include <climits>

@@ -1,7 +1,8 @@
-// RecordingObserver: records what the view and shell code show in the windows, for tests.
+// RecordingObserver: records what the view, shell and render code show in the windows, for
+// tests.
 #pragma once
 
-#include "app/shell_observer.h"
+#include "app/render_observer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +13,7 @@
 namespace qv::test {
 
 /// Each call becomes one line "what: value" in `shown`, in order.
-class RecordingObserver : public ShellObserver
+class RecordingObserver : public RenderObserver
 {
 public:
     void setMainTitle(std::string_view title) override { record("title", title); }
@@ -46,14 +47,46 @@ public:
         record("pictureWindow", std::to_string(width) + " x " + std::to_string(height));
     }
 
+    void setControlsEnabled(bool enabled) override { record("controls", enabled ? "on" : "off"); }
+
+    void bringToFront() override { record("front", ""); }
+
+    void invalidatePicture() override { record("invalidate", ""); }
+
+    void refreshOpenDialogs() override { record("dialogs", ""); }
+
+    void writeThumbnail(const std::string& path) override { record("thumbnail", path); }
+
+    void makeBackup(BackupForm form) override
+    {
+        record("backup", form == BackupForm::Deep ? "deep" : "standard");
+    }
+
+    void setArrowCursor() override { record("cursor", "arrow"); }
+
     /// The value of the last call of kind `what`, or "(none)".
     std::string last(std::string_view what) const
     {
+        const std::vector<std::string> values = all(what);
+        return values.empty() ? "(none)" : values.back();
+    }
+
+    /// The values of the calls of kind `what`, in order.
+    std::vector<std::string> all(std::string_view what) const
+    {
         const std::string prefix = std::string(what) + ": ";
-        const auto it = std::find_if(shown.rbegin(), shown.rend(), [&](const std::string& s) {
-            return s.compare(0, prefix.size(), prefix) == 0;
-        });
-        return it == shown.rend() ? "(none)" : it->substr(prefix.size());
+        std::vector<std::string> values;
+        for (const std::string& s : shown) {
+            if (s.compare(0, prefix.size(), prefix) == 0) {
+                values.push_back(s.substr(prefix.size()));
+            }
+        }
+        return values;
+    }
+
+    bool has(std::string_view line) const
+    {
+        return std::find(shown.begin(), shown.end(), line) != shown.end();
     }
 
     std::vector<std::string> shown;

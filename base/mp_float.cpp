@@ -1,5 +1,5 @@
 // Ownership transfer and release of GMP numbers.
-#include "engine/mp_float.h"
+#include "base/mp_float.h"
 
 namespace qv {
 
