@@ -32,7 +32,7 @@ test-fast: build
 test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
-	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests tools_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli'
 
