@@ -429,10 +429,11 @@ std::string includedFolder(const SourceFile& file, const IncludeLine& include)
     return include.target.find('/') == std::string::npos ? file.folder : folderOf(include.target);
 }
 
-std::vector<Violation> checkLayers(const LayerTable& table, const std::vector<SourceFile>& files)
-{
-    std::vector<Violation> out;
+namespace {
 
+/// Folders that the table lets include each other in a cycle.
+void findTableCycles(const LayerTable& table, std::vector<Violation>& out)
+{
     Graph allowed;
     for (const FolderRule& rule : table.rules()) {
         for (const std::string& target : rule.mayInclude) {
@@ -452,47 +453,47 @@ std::vector<Violation> checkLayers(const LayerTable& table, const std::vector<So
         v.folders = std::move(cycle);
         out.push_back(std::move(v));
     }
+}
 
-    for (const SourceFile& file : files) {
-        const FolderRule* rule = table.rule(file.folder);
-        if (rule == nullptr) {
-            Violation v;
-            v.kind = ViolationKind::UnknownFolder;
-            v.file = file.path;
-            v.message = file.folder.empty()
-                            ? file.path + ": a source file outside the folders of the layer table"
-                            : file.path + ": folder " + file.folder + " is not in the layer table";
-            out.push_back(std::move(v));
-            continue;
-        }
-        for (const IncludeLine& include : file.includes) {
-            Violation v;
-            v.file = file.path;
-            v.line = include.line;
-            v.include = include.written();
-            const std::string where =
-                file.path + ":" + std::to_string(include.line) + ": includes " + v.include + ": ";
-            if (include.angle) {
-                if (rule->qt || include.target.size() < 2 || include.target[0] != 'Q' ||
-                    std::isalpha(static_cast<unsigned char>(include.target[1])) == 0) {
-                    continue;
-                }
-                v.kind = ViolationKind::QtInclude;
-                v.message = where + rule->folder + " may not include Qt headers";
-            } else {
-                const std::string target = includedFolder(file, include);
-                if (target == rule->folder ||
-                    std::find(rule->mayInclude.begin(), rule->mayInclude.end(), target) !=
-                        rule->mayInclude.end()) {
-                    continue;
-                }
-                v.kind = ViolationKind::ForbiddenInclude;
-                v.message = where + forbiddenMessage(*rule, target);
+bool isQtHeader(const IncludeLine& include)
+{
+    return include.angle && include.target.size() >= 2 && include.target[0] == 'Q' &&
+           std::isalpha(static_cast<unsigned char>(include.target[1])) != 0;
+}
+
+/// The includes of one file that its folder's row does not allow.
+void findForbiddenIncludes(const FolderRule& rule, const SourceFile& file,
+                           std::vector<Violation>& out)
+{
+    for (const IncludeLine& include : file.includes) {
+        Violation v;
+        v.file = file.path;
+        v.line = include.line;
+        v.include = include.written();
+        const std::string where =
+            file.path + ":" + std::to_string(include.line) + ": includes " + v.include + ": ";
+        if (include.angle) {
+            if (rule.qt || !isQtHeader(include)) {
+                continue;
             }
-            out.push_back(std::move(v));
+            v.kind = ViolationKind::QtInclude;
+            v.message = where + rule.folder + " may not include Qt headers";
+        } else {
+            const std::string target = includedFolder(file, include);
+            if (target == rule.folder || std::find(rule.mayInclude.begin(), rule.mayInclude.end(),
+                                                   target) != rule.mayInclude.end()) {
+                continue;
+            }
+            v.kind = ViolationKind::ForbiddenInclude;
+            v.message = where + forbiddenMessage(rule, target);
         }
+        out.push_back(std::move(v));
     }
+}
 
+/// Cycles in the folder graph of the files, each with one include per edge.
+void findIncludeCycles(const std::vector<SourceFile>& files, std::vector<Violation>& out)
+{
     const std::vector<FolderEdge> edges = folderGraph(files);
     Graph actual;
     for (const FolderEdge& edge : edges) {
@@ -514,6 +515,29 @@ std::vector<Violation> checkLayers(const LayerTable& table, const std::vector<So
         v.folders = std::move(cycle);
         out.push_back(std::move(v));
     }
+}
+
+} // namespace
+
+std::vector<Violation> checkLayers(const LayerTable& table, const std::vector<SourceFile>& files)
+{
+    std::vector<Violation> out;
+    findTableCycles(table, out);
+    for (const SourceFile& file : files) {
+        const FolderRule* rule = table.rule(file.folder);
+        if (rule == nullptr) {
+            Violation v;
+            v.kind = ViolationKind::UnknownFolder;
+            v.file = file.path;
+            v.message = file.folder.empty()
+                            ? file.path + ": a source file outside the folders of the layer table"
+                            : file.path + ": folder " + file.folder + " is not in the layer table";
+            out.push_back(std::move(v));
+            continue;
+        }
+        findForbiddenIncludes(*rule, file, out);
+    }
+    findIncludeCycles(files, out);
     return out;
 }
 
