@@ -100,6 +100,61 @@ void addOnce(std::vector<std::string>& list, const std::string& name)
     }
 }
 
+/// The folders a folder includes directly.
+const std::set<std::string>& targetsOf(const Graph& graph, const std::string& node)
+{
+    static const std::set<std::string> kNone;
+    const auto found = graph.find(node);
+    return found == graph.end() ? kNone : found->second;
+}
+
+/// Every folder reachable from `start` in one step or more.
+std::set<std::string> reachableFrom(const Graph& graph, const std::string& start)
+{
+    std::set<std::string> seen;
+    std::vector<std::string> stack{start};
+    while (!stack.empty()) {
+        const std::string node = stack.back();
+        stack.pop_back();
+        for (const std::string& to : targetsOf(graph, node)) {
+            if (seen.insert(to).second) {
+                stack.push_back(to);
+            }
+        }
+    }
+    return seen;
+}
+
+/// The shortest cycle from `start` back to it within `group`, breadth first; `start` is
+/// repeated at the end.
+std::vector<std::string> shortestCycle(const Graph& graph, const std::string& start,
+                                       const std::set<std::string>& group)
+{
+    std::map<std::string, std::string> parent;
+    std::deque<std::string> queue{start};
+    std::string last;
+    while (!queue.empty() && last.empty()) {
+        const std::string node = queue.front();
+        queue.pop_front();
+        for (const std::string& to : targetsOf(graph, node)) {
+            if (to == start) {
+                last = node;
+                break;
+            }
+            if (group.contains(to) && !parent.contains(to)) {
+                parent[to] = node;
+                queue.push_back(to);
+            }
+        }
+    }
+    std::vector<std::string> cycle{start};
+    for (std::string node = last; node != start; node = parent[node]) {
+        cycle.insert(cycle.begin() + 1, node);
+    }
+    cycle.push_back(start);
+    return cycle;
+}
+
 /// One cycle through each group of folders that reach one another, the group's first folder
 /// leading, by the fewest steps; the first folder is repeated at the end.
 std::vector<std::vector<std::string>> cyclesOf(const Graph& graph)
@@ -109,68 +164,24 @@ std::vector<std::vector<std::string>> cyclesOf(const Graph& graph)
         nodes.insert(from);
         nodes.insert(targets.begin(), targets.end());
     }
-    const auto next = [&graph](const std::string& node) -> const std::set<std::string>& {
-        static const std::set<std::string> kNone;
-        const auto found = graph.find(node);
-        return found == graph.end() ? kNone : found->second;
-    };
-    const auto reach = [&next](const std::string& start) {
-        std::set<std::string> seen;
-        std::vector<std::string> stack{start};
-        while (!stack.empty()) {
-            const std::string node = stack.back();
-            stack.pop_back();
-            for (const std::string& to : next(node)) {
-                if (seen.insert(to).second) {
-                    stack.push_back(to);
-                }
-            }
-        }
-        return seen;
-    };
-
     std::vector<std::vector<std::string>> cycles;
     std::set<std::string> placed;
     for (const std::string& start : nodes) {
         if (placed.contains(start)) {
             continue;
         }
-        const std::set<std::string> fromStart = reach(start);
+        const std::set<std::string> fromStart = reachableFrom(graph, start);
         if (!fromStart.contains(start)) {
             continue;
         }
         std::set<std::string> group;
         for (const std::string& node : fromStart) {
-            if (reach(node).contains(start)) {
+            if (reachableFrom(graph, node).contains(start)) {
                 group.insert(node);
             }
         }
         placed.insert(group.begin(), group.end());
-
-        // Breadth first from the leading folder until an edge leads back to it.
-        std::map<std::string, std::string> parent;
-        std::deque<std::string> queue{start};
-        std::string last;
-        while (!queue.empty() && last.empty()) {
-            const std::string node = queue.front();
-            queue.pop_front();
-            for (const std::string& to : next(node)) {
-                if (to == start) {
-                    last = node;
-                    break;
-                }
-                if (group.contains(to) && !parent.contains(to)) {
-                    parent[to] = node;
-                    queue.push_back(to);
-                }
-            }
-        }
-        std::vector<std::string> cycle{start};
-        for (std::string node = last; node != start; node = parent[node]) {
-            cycle.insert(cycle.begin() + 1, node);
-        }
-        cycle.push_back(start);
-        cycles.push_back(std::move(cycle));
+        cycles.push_back(shortestCycle(graph, start, group));
     }
     return cycles;
 }
