@@ -5,8 +5,9 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_OPTS ?=
+CLANG_FORMAT ?= clang-format
 
-.PHONY: all deps build run test test-fast test-san test-tsan bench format clean
+.PHONY: all deps build run test test-fast test-san test-tsan bench format format-check clean
 
 all: build
 
@@ -20,8 +21,8 @@ build: deps
 run: build
 	./$(BUILD)/quorvalis
 
-# Every test: the release build, then the core, picture-file and headless-renderer tests again
-# under Address- and UndefinedBehaviorSanitizer in a second build folder (the renderer's
+# Every test: the release build, then the core, picture-file, headless-renderer and window tests
+# again under Address- and UndefinedBehaviorSanitizer in a second build folder (the renderer's
 # end-to-end tests run the sanitized program), then the tests of the code that runs
 # worker threads under ThreadSanitizer in a third.
 test: test-fast test-san test-tsan
@@ -32,9 +33,11 @@ test-fast: build
 test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
-	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests tools_tests
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests tools_tests \
+	    ui_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli'
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/ui/lsan-qt.supp:print_suppressions=0 \
+	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli|ui'
 
 # Only the renderers start threads; their tests are what ThreadSanitizer has to watch.
 test-tsan: deps
@@ -48,7 +51,17 @@ bench: build
 	./$(BUILD)/bench/qv_bench
 
 format:
-	clang-format -i $$(git ls-files '*.cpp' '*.h')
+	$(CLANG_FORMAT) -i $$(git ls-files '*.cpp' '*.h')
+
+# Fails, naming each file that `make format` would change.
+format-check: deps
+	@$(CLANG_FORMAT) --dump-config >/dev/null
+	@bad=$$(for f in $$(git ls-files '*.cpp' '*.h'); do \
+	    $(CLANG_FORMAT) --dry-run -Werror "$$f" >/dev/null 2>&1 || echo "$$f"; done); \
+	if [ -n "$$bad" ]; then \
+	    echo "format-check: $$(echo "$$bad" | wc -l) files not formatted (make format fixes them):"; \
+	    echo "$$bad" | sed 's/^/    /'; exit 1; \
+	fi; echo "format-check: every file formatted"
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
