@@ -15,18 +15,11 @@ namespace qv::detail {
 namespace {
 
 /// What the workers of one deep render share; each worker runs its own strip.
-struct DeepRun
+struct DeepRun : WorkerShared
 {
-    KernelKind kind = KernelKind::Plain;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
     std::vector<DeepStripJob> strips;
     /// One entry per worker: rows of its strip not yet done.
     std::vector<std::atomic<std::int32_t>> progress;
-    std::vector<std::uint8_t> rowDone;
-    std::atomic<std::int32_t> rowsDone{0};
-    std::atomic<std::int32_t> running{0};
-    std::atomic<std::int32_t> stopFlag{0};
     bool idleWorkers = true;
 };
 
@@ -158,10 +151,9 @@ RenderOutcome renderDeep(const RenderPass& pass)
                          [&run](std::int32_t i, bool ownThread) {
                              runDeepWorker(run, static_cast<std::size_t>(i), ownThread);
                          });
-        const WorkerWatch watch{run.running, run.rowsDone, run.height, run.stopFlag};
         const WaitTurn turn{std::chrono::milliseconds(10), false,
                             pass.options.deepRepaintInterval};
-        outcome.stopped = waitForWorkers(pass.progress, pass.options, watch, turn, [&] {
+        outcome.stopped = waitForWorkers(pass.progress, pass.options, run, turn, [&] {
             pass.progress.showStripProgress(percentDone(run, layout));
         });
     } // joined here: the buffer is read only after this

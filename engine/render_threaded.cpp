@@ -11,22 +11,14 @@
 namespace qv::detail {
 namespace {
 
-/// What the workers of one threaded render share; it outlives them (they are joined before it
-/// goes).
-struct ThreadedRun
+/// What the workers of one threaded render share: the strips, and the strip and y of each row,
+/// which the workers take on demand.
+struct ThreadedRun : WorkerShared
 {
-    KernelKind kind = KernelKind::Plain;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
     std::vector<StripJob> strips;
     std::vector<std::int32_t> stripOfRow;
     std::vector<long double> rowY;
-    /// Byte j is written only by the worker that computed row j; read after the join.
-    std::vector<std::uint8_t> rowDone;
     std::atomic<std::int32_t> nextRow{0};
-    std::atomic<std::int32_t> rowsDone{0};
-    std::atomic<std::int32_t> running{0};
-    std::atomic<std::int32_t> stopFlag{0};
 };
 
 /// One strip's job over the buffer, and the y of each of its rows as the strip reaches it: its
@@ -124,9 +116,8 @@ RenderOutcome renderThreaded(const RenderPass& pass)
         const std::vector<std::jthread> workers =
             startWorkers(static_cast<std::int32_t>(run.strips.size()), run.running,
                          [&run](std::int32_t, bool) { runThreadedWorker(run); });
-        const WorkerWatch watch{run.running, run.rowsDone, run.height, run.stopFlag};
         const WaitTurn turn{std::chrono::milliseconds(1), true, std::nullopt};
-        outcome.stopped = waitForWorkers(pass.progress, pass.options, watch, turn, [] {});
+        outcome.stopped = waitForWorkers(pass.progress, pass.options, run, turn, [] {});
     } // joined here: the buffer is read only after this
     outcome.rowsComputed = finishPicture(pass, run.rowDone);
     outcome.elapsedSeconds = secondsSince(start);

@@ -2,6 +2,7 @@
 // the wait loop that keeps the interface alive while they run. Private to the renderers.
 #pragma once
 
+#include "engine/kernel_kind.h"
 #include "engine/renderer.h"
 
 #include <algorithm>
@@ -111,13 +112,19 @@ std::vector<std::jthread> startWorkers(std::int32_t count, std::atomic<std::int3
     return threads;
 }
 
-/// What the wait loop watches while the workers run, and the flag that stops them.
-struct WorkerWatch
+/// What the workers of one render share besides their jobs. It outlives them: they are joined
+/// before it goes.
+struct WorkerShared
 {
-    const std::atomic<std::int32_t>& running;
-    const std::atomic<std::int32_t>& rowsDone;
-    std::int32_t rows;
-    std::atomic<std::int32_t>& stopFlag;
+    KernelKind kind = KernelKind::Plain;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    /// Byte j is written only by the worker that computed row j; read after the join.
+    std::vector<std::uint8_t> rowDone;
+    std::atomic<std::int32_t> rowsDone{0};
+    std::atomic<std::int32_t> running{0};
+    /// 1 asks every worker of this render to stop.
+    std::atomic<std::int32_t> stopFlag{0};
 };
 
 /// How the wait loop of one renderer turns.
@@ -140,8 +147,8 @@ inline std::chrono::milliseconds msBetween(Clock::time_point since, Clock::time_
 /// `periodic` when its period has passed and sleeps. Esc sets the stop flag and returns true
 /// at once: nothing is pumped any more, and the caller's join waits for the workers.
 template <typename Periodic>
-bool waitForWorkers(RenderProgress& progress, const RenderOptions& options,
-                    const WorkerWatch& watch, const WaitTurn& turn, const Periodic& periodic)
+bool waitForWorkers(RenderProgress& progress, const RenderOptions& options, WorkerShared& shared,
+                    const WaitTurn& turn, const Periodic& periodic)
 {
     bool polled = false;
     Clock::time_point lastPoll;
@@ -155,9 +162,9 @@ bool waitForWorkers(RenderProgress& progress, const RenderOptions& options,
         if (!polled || msBetween(lastPoll, now) >= options.pollInterval) {
             polled = true;
             lastPoll = now;
-            progress.showProgress(watch.rowsDone.load(std::memory_order_relaxed), watch.rows);
+            progress.showProgress(shared.rowsDone.load(std::memory_order_relaxed), shared.height);
             if (progress.escapePressed()) {
-                watch.stopFlag.store(1, std::memory_order_relaxed);
+                shared.stopFlag.store(1, std::memory_order_relaxed);
                 return true;
             }
         }
@@ -165,7 +172,7 @@ bool waitForWorkers(RenderProgress& progress, const RenderOptions& options,
             lastPeriodic = now;
             periodic();
         }
-        if (watch.running.load(std::memory_order_acquire) == 0) {
+        if (shared.running.load(std::memory_order_acquire) == 0) {
             return false;
         }
         std::this_thread::sleep_for(turn.sleep);
