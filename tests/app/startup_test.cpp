@@ -108,7 +108,7 @@ TEST(StartUp, ProcessorCountIsAskedForOnlyWhenNoneIsReported)
         prompts.answer(c.answer);
         EXPECT_EQ(processorCountFrom(0, prompts), c.count) << c.answer.value_or("(cancelled)");
         ASSERT_EQ(prompts.asked().size(), 1u);
-        EXPECT_EQ(prompts.asked()[0],
+        EXPECT_EQ(prompts.asked()[0].text,
                   "Number of processors not detected!\n\nPlease input suitable number:");
     }
 }

@@ -189,7 +189,7 @@ TEST(PaletteFile, OtherLengthsAreRefusedAndLeaveTheOptionsOff)
 
         EXPECT_FALSE(loadPaletteFile(f.context, path)) << k;
 
-        EXPECT_EQ(f.prompts.asked(), std::vector<std::string>{"Not a Quorvalis-file!"});
+        EXPECT_EQ(f.prompts.texts(), std::vector<std::string>{"Not a Quorvalis-file!"});
         EXPECT_EQ(f.prompts.titles(), std::vector<std::string>{"QUORVALIS"});
         EXPECT_EQ(f.colourFlags, 0u);
         EXPECT_EQ(f.state.options, PaletteOptions{});
@@ -269,7 +269,7 @@ TEST(PaletteFile, FailedSaveSaysSoAndKeepsWhatWasThere)
     for (const std::string& path : {folderTarget, missingFolder}) {
         PaletteFixture f;
         EXPECT_FALSE(savePaletteFile(f.context, path)) << path;
-        EXPECT_EQ(f.prompts.asked(),
+        EXPECT_EQ(f.prompts.texts(),
                   std::vector<std::string>{"The palette file could not be written:\n" + path});
     }
     EXPECT_EQ(readBytes(folderTarget + "/inside"), (std::vector<std::uint8_t>{1, 2, 3}));

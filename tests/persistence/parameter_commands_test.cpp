@@ -56,7 +56,7 @@ TEST(SaveFractal, WritesFileAndThumbnailAndShowsThePath)
     const std::string path = folder.file("x.fra");
     p.shell.prompts.answer(path);
     ASSERT_TRUE(saveFractalCommand(p.app, p.shell.services, p.pictures));
-    EXPECT_EQ(p.shell.prompts.asked(), std::vector<std::string>{"SAVE PARAMETERS"});
+    EXPECT_EQ(p.shell.prompts.texts(), std::vector<std::string>{"SAVE PARAMETERS"});
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(std::filesystem::exists(path + ".jpg"));
     EXPECT_EQ(std::filesystem::file_size(path), 133u);
@@ -74,7 +74,7 @@ TEST(SaveFractal, WithImageInDeepZoomWritesTheDeepKind)
     const std::string path = folder.file("x.fpz");
     p.shell.prompts.answer(path);
     ASSERT_TRUE(saveFractalWithImageCommand(p.app, p.shell.services, p.pictures));
-    EXPECT_EQ(p.shell.prompts.asked(), std::vector<std::string>{"SAVE PARAMETERS & IMAGE"});
+    EXPECT_EQ(p.shell.prompts.texts(), std::vector<std::string>{"SAVE PARAMETERS & IMAGE"});
     const std::vector<std::uint8_t> bytes = test::readBytes(path);
     ASSERT_GT(bytes.size(), 85u);
     EXPECT_EQ(bytes[0], 55);
@@ -91,7 +91,7 @@ TEST(SaveFractal, ACancelOrAFailedWriteChangesNoName)
     const std::string path = "/nonexistent-folder-of-quorvalis/x.fra";
     p.shell.prompts.answer(path);
     EXPECT_FALSE(saveFractalCommand(p.app, p.shell.services, p.pictures));
-    EXPECT_EQ(p.shell.prompts.asked(),
+    EXPECT_EQ(p.shell.prompts.texts(),
               (std::vector<std::string>{"SAVE PARAMETERS", "SAVE PARAMETERS",
                                         std::string(kParameterFileNotWritten) + path}));
     EXPECT_EQ(p.app.shell.currentFileName, "old.fra");
@@ -109,7 +109,7 @@ TEST(LoadFractal, MakesTheFileCurrentAndACancelClearsIt)
     Program p;
     p.shell.prompts.answer(path);
     ASSERT_TRUE(loadFractalCommand(p.app, p.shell.services));
-    EXPECT_EQ(p.shell.prompts.asked(), std::vector<std::string>{"LOAD PARAMETERS"});
+    EXPECT_EQ(p.shell.prompts.texts(), std::vector<std::string>{"LOAD PARAMETERS"});
     EXPECT_EQ(p.app.shell.currentFileName, path);
 
     // A refused file leaves the current name; a cancel clears it.
@@ -134,7 +134,7 @@ TEST(LoadFractal, WithImageShowsTheStoredPictureWithoutRendering)
     p.app.render.elapsedSeconds = 12.5f; // the time of the picture before
     p.shell.prompts.answer(path);
     ASSERT_TRUE(loadFractalWithImageCommand(p.app, p.shell.services));
-    EXPECT_EQ(p.shell.prompts.asked(), std::vector<std::string>{"LOAD PARAMETER & IMAGE"});
+    EXPECT_EQ(p.shell.prompts.texts(), std::vector<std::string>{"LOAD PARAMETER & IMAGE"});
     EXPECT_EQ(p.app.render.elapsedSeconds, 0.0f);
     EXPECT_EQ(p.app.shell.currentFileName, path);
     EXPECT_EQ(p.app.shell.pictureValid, 1);

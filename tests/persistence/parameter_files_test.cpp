@@ -612,7 +612,7 @@ void expectRefused(const std::string& path, std::string_view message, bool withI
     const bool loaded = withImage ? loadParameterFileWithImage(p.app, p.shell.services, path)
                                   : loadParameterFile(p.app, p.shell.services, path);
     EXPECT_FALSE(loaded) << path;
-    EXPECT_EQ(p.shell.prompts.asked(), std::vector<std::string>{std::string(message)}) << path;
+    EXPECT_EQ(p.shell.prompts.texts(), std::vector<std::string>{std::string(message)}) << path;
     EXPECT_EQ(p.shell.prompts.titles(), std::vector<std::string>{"QUORVALIS"});
     EXPECT_TRUE(Snapshot(p.app) == before) << path;
     EXPECT_EQ(p.app.settings.colourFlags, 0u);

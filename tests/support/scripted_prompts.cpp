@@ -1,20 +1,55 @@
-// A scripted stand-in for the dialogs, for tests.
+// ScriptedPrompts: a scripted stand-in for the dialogs, for tests.
 #include "tests/support/scripted_prompts.h"
 
-#include <gtest/gtest.h>
+#include "tests/support/test_failure.h"
 
 namespace qv::test {
 
+namespace {
+
+constexpr std::string_view kQuestionTitle = "QUORVALIS";
+
+} // namespace
+
 ScriptedPrompts::~ScriptedPrompts()
 {
-    EXPECT_TRUE(m_answers.empty()) << m_answers.size() << " scripted answer(s) never asked for";
+    if (!m_answers.empty()) {
+        failRunningTest(std::to_string(m_answers.size()) + " scripted answer(s) never asked for");
+    }
 }
 
-std::optional<std::string> ScriptedPrompts::next(std::string_view question)
+std::vector<std::string> ScriptedPrompts::texts() const
 {
-    m_asked.emplace_back(question);
+    std::vector<std::string> result;
+    for (const Asked& a : m_asked) {
+        result.push_back(a.text);
+    }
+    return result;
+}
+
+std::vector<std::string> ScriptedPrompts::titles() const
+{
+    std::vector<std::string> result;
+    for (const Asked& a : m_asked) {
+        result.push_back(a.title);
+    }
+    return result;
+}
+
+void ScriptedPrompts::record(Asked asked)
+{
+    if (onAsk) {
+        onAsk(asked);
+    }
+    m_asked.push_back(std::move(asked));
+}
+
+std::optional<std::string> ScriptedPrompts::next(Asked asked)
+{
+    const std::string text = asked.text;
+    record(std::move(asked));
     if (m_answers.empty()) {
-        ADD_FAILURE() << "unexpected question: " << question;
+        failRunningTest("unexpected question: " + text);
         return std::nullopt;
     }
     std::optional<std::string> reply = std::move(m_answers.front());
@@ -24,35 +59,34 @@ std::optional<std::string> ScriptedPrompts::next(std::string_view question)
 
 void ScriptedPrompts::message(std::string_view text, std::string_view title)
 {
-    m_asked.emplace_back(text);
-    m_titles.emplace_back(title);
+    record({"message", std::string(text), std::string(title), {}});
 }
 
 bool ScriptedPrompts::askOkCancel(std::string_view text)
 {
-    const auto reply = next(text);
+    const auto reply = next({"okCancel", std::string(text), std::string(kQuestionTitle), {}});
     return reply && (*reply == "ok" || *reply == "yes");
 }
 
 bool ScriptedPrompts::askYesNo(std::string_view text)
 {
-    const auto reply = next(text);
+    const auto reply = next({"yesNo", std::string(text), std::string(kQuestionTitle), {}});
     return reply && (*reply == "yes" || *reply == "ok");
 }
 
 std::optional<std::string> ScriptedPrompts::inputText(std::string_view prompt, std::string_view)
 {
-    return next(prompt);
+    return next({"input", std::string(prompt), std::string(kQuestionTitle), {}});
 }
 
 std::string ScriptedPrompts::openFile(const FileDialogRequest& request)
 {
-    return next(request.title).value_or("");
+    return next({"open", request.title, request.title, request}).value_or("");
 }
 
 std::string ScriptedPrompts::saveFile(const FileDialogRequest& request)
 {
-    return next(request.title).value_or("");
+    return next({"save", request.title, request.title, request}).value_or("");
 }
 
 } // namespace qv::test

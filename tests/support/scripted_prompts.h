@@ -1,9 +1,12 @@
-// ScriptedPrompts: answers the program's questions from a script and records every one asked.
+// ScriptedPrompts: answers the program's questions from a script and records every question and
+// message with its kind, title and file dialog request, for the GoogleTest and the window tests.
 #pragma once
 
 #include "base/prompts.h"
 
+#include <cstddef>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +15,8 @@
 namespace qv::test {
 
 /// Each question takes the next scripted answer; messages need none. A question without an
-/// answer left fails the test, and so does an answer left unused (checked on destruction).
+/// answer left fails the running test, and so does an answer left unused when the object is
+/// destroyed (through failRunningTest).
 class ScriptedPrompts : public Prompts
 {
 public:
@@ -21,15 +25,31 @@ public:
     ScriptedPrompts& operator=(const ScriptedPrompts&) = delete;
     ~ScriptedPrompts() override;
 
-    /// Queues the answer to the next question: "yes"/"ok", "no"/"cancel", a text, a path
+    /// Queues the answer to the next question: "ok"/"yes", "cancel"/"no", a text or a path
     /// ("" = cancelled file dialog), or nothing for a cancelled input box.
     void answer(std::optional<std::string> reply) { m_answers.push_back(std::move(reply)); }
 
-    /// Every message and question asked so far, in order, as its text.
-    const std::vector<std::string>& asked() const { return m_asked; }
+    struct Asked
+    {
+        std::string kind; ///< "message", "okCancel", "yesNo", "input", "open", "save"
+        std::string text; ///< message, question or prompt; the title of a file dialog
+        std::string title;
+        FileDialogRequest file; ///< file dialogs only
+    };
 
-    /// The titles of the messages, in order.
-    const std::vector<std::string>& titles() const { return m_titles; }
+    /// Every message and question asked so far, in order.
+    const std::vector<Asked>& asked() const { return m_asked; }
+
+    /// The texts of asked(), in order.
+    std::vector<std::string> texts() const;
+
+    /// The titles of asked(), in order ("QUORVALIS" for the questions).
+    std::vector<std::string> titles() const;
+
+    std::size_t answersLeft() const { return m_answers.size(); }
+
+    /// Called with every question or message as it is asked, before it is answered.
+    std::function<void(const Asked&)> onAsk;
 
     void message(std::string_view text, std::string_view title) override;
     bool askOkCancel(std::string_view text) override;
@@ -40,11 +60,11 @@ public:
     std::string saveFile(const FileDialogRequest& request) override;
 
 private:
-    std::optional<std::string> next(std::string_view question);
+    void record(Asked asked);
+    std::optional<std::string> next(Asked asked);
 
     std::deque<std::optional<std::string>> m_answers;
-    std::vector<std::string> m_asked;
-    std::vector<std::string> m_titles;
+    std::vector<Asked> m_asked;
 };
 
 } // namespace qv::test

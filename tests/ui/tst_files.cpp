@@ -174,7 +174,7 @@ private slots:
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "picture.png");
         bool menuDisabled = false;
-        f->prompts.onAsk = [&](const qv::test::UiPrompts::Asked&) {
+        f->prompts.onAsk = [&](const qv::test::ScriptedPrompts::Asked&) {
             menuDisabled = !f->menu().isEnabled();
         };
         f->app.settings.pictureFormatIndex = 3;

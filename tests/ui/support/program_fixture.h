@@ -2,13 +2,13 @@
 // scripted dialogs and a lock file of its own.
 #pragma once
 
-#include "palette/palette_random.h"
 #include "app/app_state.h"
+#include "palette/palette_random.h"
+#include "tests/support/scripted_prompts.h"
 #include "ui/menu_window.h"
 #include "ui/picture_window.h"
 #include "ui/qt_program.h"
 #include "ui/qt_startup.h"
-#include "tests/ui/support/ui_prompts.h"
 
 #include <string>
 
@@ -44,7 +44,7 @@ struct ProgramFixture
 
     MenuWindow& menu() { return program.menuWindow(); }
 
-    UiPrompts prompts;
+    ScriptedPrompts prompts;
     AppState app;
     ClockSeededRandom random;
     QtProgram program{app, prompts, random};
