@@ -14,21 +14,16 @@
 
 using qv::CommandId;
 using qv::test::ProgramFixture;
+using qv::test::waitForPicture;
 
 namespace {
-
-bool waitForPicture(ProgramFixture& f)
-{
-    return QTest::qWaitFor(
-        [&] { return f.app.shell.pictureValid == 1 && f.app.shell.rendering == 0; }, 20000);
-}
 
 // A running program with its first picture (352 x 288), zoomed once so that the view is not
 // the default one.
 std::unique_ptr<ProgramFixture> zoomedProgram()
 {
-    auto f = std::make_unique<ProgramFixture>(qv::ScreenFacts{800, 600, 32}, 2);
-    if (!f->showWindows() || !waitForPicture(*f)) {
+    auto f = qv::test::renderedProgram();
+    if (!f) {
         return {};
     }
     QTest::mouseClick(&f->picture(), Qt::LeftButton, {}, QPoint(100, 100));
@@ -64,8 +59,7 @@ private slots:
         QVERIFY(f);
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "view.fra");
-        f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::SaveFractal);
+        f->dispatchAnswering(CommandId::SaveFractal, path);
         QCOMPARE(f->prompts.asked().size(), std::size_t{1});
         const auto& request = f->prompts.asked()[0].file;
         QCOMPARE(f->prompts.asked()[0].kind, std::string("save"));
@@ -78,8 +72,7 @@ private slots:
         QCOMPARE(f->app.shell.currentFileName, path);
 
         // A cancelled dialog saves nothing and changes no name.
-        f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::SaveFractal);
+        f->dispatchAnswering(CommandId::SaveFractal, "");
         QCOMPARE(f->app.shell.currentFileName, path);
     }
 
@@ -88,10 +81,8 @@ private slots:
         auto f = zoomedProgram();
         QVERIFY(f);
         f->app.view.deepZoom = 1;
-        f->prompts.answer("");
-        f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::SaveFractal);
-        f->program.dispatchCommand(CommandId::SaveFractalWithImage);
+        f->dispatchAnswering(CommandId::SaveFractal, "");
+        f->dispatchAnswering(CommandId::SaveFractalWithImage, "");
         QCOMPARE(f->prompts.asked()[0].file.filter, std::string("Fractal Files (*.fdz)|*.FDZ|"));
         QCOMPARE(f->prompts.asked()[1].file.title, std::string("SAVE PARAMETERS & IMAGE"));
         QCOMPARE(f->prompts.asked()[1].file.filter, std::string("Fractal Files (*.fpz)|*.FPZ|"));
@@ -103,20 +94,17 @@ private slots:
         QVERIFY(f);
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "view.fra");
-        f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::SaveFractal);
+        f->dispatchAnswering(CommandId::SaveFractal, path);
         const std::string xmin = f->app.view.mandelbrot.xmin.text;
         const std::string ymax = f->app.view.mandelbrot.ymax.text;
         std::filesystem::remove(path + ".jpg");
 
         // Back to the default view, then load.
-        f->prompts.answer("ok");
-        f->program.dispatchCommand(CommandId::OriginalMandelbrot);
+        f->dispatchAnswering(CommandId::OriginalMandelbrot, "ok");
         QVERIFY(waitForPicture(*f));
         QVERIFY(f->app.view.mandelbrot.xmin.text != xmin);
         const int renders = f->program.rendersStarted();
-        f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::LoadFractal);
+        f->dispatchAnswering(CommandId::LoadFractal, path);
         QCOMPARE(f->prompts.asked().back().file.title, std::string("LOAD PARAMETERS"));
         QCOMPARE(f->prompts.asked().back().file.filter,
                  std::string("Fractal Files (*.fdz;*.fra)|*.FDZ;*.FRA|"));
@@ -131,8 +119,7 @@ private slots:
         QCOMPARE(QImage(QString::fromStdString(path + ".jpg")).size(), QSize(176, 144));
 
         // A cancelled load clears the current file; the valid picture stays.
-        f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::LoadFractal);
+        f->dispatchAnswering(CommandId::LoadFractal, "");
         QCOMPARE(f->app.shell.currentFileName, std::string());
         QCOMPARE(f->program.rendersStarted(), renders + 1);
     }
@@ -143,20 +130,17 @@ private slots:
         QVERIFY(f);
         QTemporaryDir folder;
         const std::string path = pathIn(folder, "view.fpi");
-        f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::SaveFractalWithImage);
+        f->dispatchAnswering(CommandId::SaveFractalWithImage, path);
         QCOMPARE(f->prompts.asked()[0].file.filter, std::string("Fractal Files (*.fpi)|*.FPI|"));
         QVERIFY(exists(path));
         QCOMPARE(f->menu().windowTitle(), QString::fromStdString("QUORVALIS - " + path));
         const std::vector<std::uint32_t> saved = f->app.picture.pixels;
 
-        f->prompts.answer("ok");
-        f->program.dispatchCommand(CommandId::OriginalMandelbrot);
+        f->dispatchAnswering(CommandId::OriginalMandelbrot, "ok");
         QVERIFY(waitForPicture(*f));
         QVERIFY(f->app.picture.pixels != saved);
         const int renders = f->program.rendersStarted();
-        f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::LoadFractalWithImage);
+        f->dispatchAnswering(CommandId::LoadFractalWithImage, path);
         QCOMPARE(f->prompts.asked().back().file.title, std::string("LOAD PARAMETER & IMAGE"));
         QCOMPARE(f->app.shell.pictureFromImage, 1);
         QCOMPARE(f->app.shell.pictureValid, 1);
@@ -179,8 +163,7 @@ private slots:
         };
         f->app.settings.pictureFormatIndex = 3;
         f->app.settings.pictureFormatCode = "PNG";
-        f->prompts.answer(path);
-        f->program.dispatchCommand(CommandId::SavePicture);
+        f->dispatchAnswering(CommandId::SavePicture, path);
         QVERIFY(menuDisabled);
         QVERIFY(f->menu().isEnabled());
         const auto& request = f->prompts.asked()[0].file;
@@ -189,8 +172,7 @@ private slots:
         const QImage written(QString::fromStdString(path));
         QCOMPARE(written.size(), QSize(352, 288));
 
-        f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::SavePicture);
+        f->dispatchAnswering(CommandId::SavePicture, "");
         QVERIFY(f->menu().isEnabled());
     }
 
@@ -228,8 +210,7 @@ private slots:
         {
             auto f = zoomedProgram();
             QVERIFY(f);
-            f->prompts.answer(path);
-            f->program.dispatchCommand(CommandId::SaveFractal);
+            f->dispatchAnswering(CommandId::SaveFractal, path);
             xmin = f->app.view.mandelbrot.xmin.text;
         }
         ProgramFixture f({800, 600, 32}, 2, QStringLiteral("quorvalis.lock"), "\"" + path + "\"");

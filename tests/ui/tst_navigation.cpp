@@ -131,14 +131,10 @@ private slots:
         ProgramFixture f;
         QVERIFY(f.showWindows());
         qv::AppState& app = f.app;
-        auto& m = app.view.mandelbrot;
+        const auto& m = app.view.mandelbrot;
         // 640 pixels of 1e-25 from -0.75, 480 of 1e-25 from 0.1.
-        m.xmin.text = "-7.5e-1";
-        m.xmax.text = "-7.49999999999999999999936e-1";
-        m.ymin.text = "1.0e-1";
-        m.ymax.text = "1.00000000000000000000048e-1";
-        QVERIFY(
-            qv::takeTypedView(app.view, qv::viewContext(app), f.program, qv::TypedView::Window));
+        QVERIFY(qv::test::typeMandelbrotWindow(f, "-7.5e-1", "-7.49999999999999999999936e-1",
+                                               "1.0e-1", "1.00000000000000000000048e-1"));
         QCOMPARE(app.view.deepZoom, 1);
         app.settings.boxedZoom = 1;
         completePicture(f);

@@ -13,15 +13,10 @@
 
 using qv::CommandId;
 using qv::test::ProgramFixture;
+using qv::test::renderedProgram;
+using qv::test::waitForPicture;
 
 namespace {
-
-// Waits for the picture window's queued render to finish the current view.
-bool waitForPicture(ProgramFixture& f, int timeoutMs = 20000)
-{
-    return QTest::qWaitFor(
-        [&] { return f.app.shell.pictureValid == 1 && f.app.shell.rendering == 0; }, timeoutMs);
-}
 
 // Runs `action` once, from the event loop, as soon as a render is running: the renderer's own
 // event processing calls it.
@@ -37,16 +32,10 @@ void duringRender(ProgramFixture& f, QTimer& timer, std::function<void()> action
     timer.start();
 }
 
-// A small program: a 352 x 288 picture (an 800 pixel wide screen).
-ProgramFixture* smallProgram(unsigned processors)
-{
-    return new ProgramFixture({800, 600, 32}, processors);
-}
-
 // A tiny picture of 80 x 60, as if chosen in the parameters dialog: deep renders stay quick.
-ProgramFixture* tinyProgram()
+std::unique_ptr<ProgramFixture> tinyProgram()
 {
-    auto* f = smallProgram(2);
+    auto f = std::make_unique<ProgramFixture>(qv::ScreenFacts{800, 600, 32}, 2);
     f->app.settings.pictureWidth = 80;
     f->app.settings.pictureHeight = 60;
     f->app.iterations.allocate(80, 60);
@@ -66,9 +55,8 @@ private slots:
 
     void staleWindowRendersOnceFromTheEventLoop()
     {
-        std::unique_ptr<ProgramFixture> f(smallProgram(2));
-        QVERIFY(f->showWindows());
-        QVERIFY(waitForPicture(*f));
+        auto f = renderedProgram(2);
+        QVERIFY(f);
         QCOMPARE(f->program.rendersStarted(), 1);
         QCOMPARE(f->program.rendersStartedInPaint(), 0);
         QCOMPARE(f->app.shell.mandelbrotShown, 1);
@@ -103,10 +91,9 @@ private slots:
 
     void singleThreadedRenderDrawsRowsAndFinishes()
     {
-        std::unique_ptr<ProgramFixture> f(smallProgram(1));
+        auto f = renderedProgram(1);
+        QVERIFY(f);
         QCOMPARE(f->app.settings.threads, 1);
-        QVERIFY(f->showWindows());
-        QVERIFY(waitForPicture(*f));
         QCOMPARE(f->app.render.lastRenderer, qv::RendererKind::Single);
         const QImage shown = f->picture().grab().toImage();
         const auto index = static_cast<std::size_t>(200 * 352 + 30);
@@ -125,9 +112,8 @@ private slots:
     {
         QFETCH(unsigned, processors);
         QFETCH(int, renderer);
-        std::unique_ptr<ProgramFixture> f(smallProgram(processors));
-        QVERIFY(f->showWindows());
-        QVERIFY(waitForPicture(*f));
+        auto f = renderedProgram(processors);
+        QVERIFY(f);
         // Far too many iterations to finish: only Esc ends this render.
         f->app.view.iterMax = 100000000;
         int pollsBeforeEsc = -1;
@@ -152,16 +138,10 @@ private slots:
 
     void escStopsADeepRender()
     {
-        std::unique_ptr<ProgramFixture> f(smallProgram(2));
-        QVERIFY(f->showWindows());
-        QVERIFY(waitForPicture(*f));
-        auto& m = f->app.view.mandelbrot;
-        m.xmin.text = "-7.5e-1";
-        m.xmax.text = "-7.49999999999999999999648e-1";
-        m.ymin.text = "1.0e-1";
-        m.ymax.text = "1.00000000000000000000288e-1";
-        QVERIFY(qv::takeTypedView(f->app.view, qv::viewContext(f->app), f->program,
-                                  qv::TypedView::Window));
+        auto f = renderedProgram(2);
+        QVERIFY(f);
+        QVERIFY(qv::test::typeMandelbrotWindow(*f, "-7.5e-1", "-7.49999999999999999999648e-1",
+                                               "1.0e-1", "1.00000000000000000000288e-1"));
         QCOMPARE(f->app.view.deepZoom, 1);
         f->app.view.iterMax = 100000000;
         int pollsBeforeEsc = -1;
@@ -179,9 +159,8 @@ private slots:
 
     void commandsArrivingDuringARenderRunAfterIt()
     {
-        std::unique_ptr<ProgramFixture> f(smallProgram(2));
-        QVERIFY(f->showWindows());
-        QVERIFY(waitForPicture(*f));
+        auto f = renderedProgram(2);
+        QVERIFY(f);
         f->app.view.iterMax = 100000000;
         bool heldBack = false;
         QTimer timer;
@@ -200,9 +179,8 @@ private slots:
 
     void juliaPickRendersThatJuliaSetAtItsDefaultWindow()
     {
-        std::unique_ptr<ProgramFixture> f(smallProgram(2));
-        QVERIFY(f->showWindows());
-        QVERIFY(waitForPicture(*f));
+        auto f = renderedProgram(2);
+        QVERIFY(f);
         f->app.view.modeWord = 4; // Julia chosen; the Mandelbrot picture stays on screen
         // Pixel (88, 72) of the 352 x 288 default view is the point (-1.5, -0.75).
         QTest::mouseClick(&f->picture(), Qt::LeftButton, {}, QPoint(88, 72));
@@ -224,7 +202,7 @@ private slots:
     // every pixel escapes at once) passes into deep zoom by itself and renders there.
     void clicksLeadIntoDeepZoomAndItRenders()
     {
-        std::unique_ptr<ProgramFixture> f(tinyProgram());
+        auto f = tinyProgram();
         QVERIFY(f->showWindows());
         QCOMPARE(f->picture().size(), QSize(80, 60));
         QVERIFY(waitForPicture(*f));

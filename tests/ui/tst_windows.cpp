@@ -151,13 +151,11 @@ private slots:
     {
         ProgramFixture f;
         QVERIFY(f.showWindows());
-        f.prompts.answer("cancel");
-        f.program.dispatchCommand(CommandId::Exit);
+        f.dispatchAnswering(CommandId::Exit, "cancel");
         QCOMPARE(f.app.shell.quitRequested, 0);
         QVERIFY(f.picture().isVisible());
 
-        f.prompts.answer("ok");
-        f.program.dispatchCommand(CommandId::Exit);
+        f.dispatchAnswering(CommandId::Exit, "ok");
         QCOMPARE(f.prompts.asked().size(), std::size_t{2});
         QCOMPARE(f.prompts.asked()[1].kind, std::string("okCancel"));
         QCOMPARE(f.prompts.asked()[1].text, std::string("Do you want to quit?"));
@@ -217,8 +215,7 @@ private slots:
         app.shell.pictureValid = 1;
         app.view.mandelbrot.xmin.ext = -0.1L;
 
-        f.prompts.answer("ok");
-        f.program.dispatchCommand(CommandId::OriginalMandelbrot);
+        f.dispatchAnswering(CommandId::OriginalMandelbrot, "ok");
         QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Main Mandelbrot?"}));
         QCOMPARE(f.prompts.asked()[0].kind, std::string("okCancel"));
         QCOMPARE(app.view.modeWord, 5u);
@@ -247,8 +244,7 @@ private slots:
         app.view.iterMax = 777;
         app.view.mandelbrot.xmin.ext = -1.0L;
         app.shell.pictureValid = 1;
-        f.prompts.answer("cancel");
-        f.program.dispatchCommand(CommandId::OriginalMandelbrot);
+        f.dispatchAnswering(CommandId::OriginalMandelbrot, "cancel");
         QVERIFY(app.paletteState.options == qv::PaletteOptions{});
         QCOMPARE(app.view.iterMax, 777);
         QVERIFY(app.view.mandelbrot.xmin.ext == -1.0L);
@@ -259,19 +255,12 @@ private slots:
     {
         ProgramFixture f;
         QVERIFY(f.showWindows());
-        qv::AppState& app = f.app;
-        auto& m = app.view.mandelbrot;
-        m.xmin.text = "-7.5e-1";
-        m.xmax.text = "-7.4999999999999999999999e-1";
-        m.ymin.text = "1.0e-1";
-        m.ymax.text = "1.00000000000000000000075e-1";
-        QVERIFY(
-            qv::takeTypedView(app.view, qv::viewContext(app), f.program, qv::TypedView::Window));
-        QCOMPARE(app.view.deepZoom, 1);
-        f.prompts.answer("cancel");
-        f.program.dispatchCommand(CommandId::OriginalMandelbrot);
-        QCOMPARE(app.view.deepZoom, 1);
-        QCOMPARE(m.xmin.text, std::string("-7.5e-1"));
+        QVERIFY(qv::test::typeMandelbrotWindow(f, "-7.5e-1", "-7.4999999999999999999999e-1",
+                                               "1.0e-1", "1.00000000000000000000075e-1"));
+        QCOMPARE(f.app.view.deepZoom, 1);
+        f.dispatchAnswering(CommandId::OriginalMandelbrot, "cancel");
+        QCOMPARE(f.app.view.deepZoom, 1);
+        QCOMPARE(f.app.view.mandelbrot.xmin.text, std::string("-7.5e-1"));
     }
 
     void commandsDuringARenderWaitForItsEnd()

@@ -49,4 +49,36 @@ bool ProgramFixture::showWindows()
     return QTest::qWaitForWindowExposed(&program.pictureWindow());
 }
 
+void ProgramFixture::dispatchAnswering(CommandId id, std::optional<std::string> reply)
+{
+    prompts.answer(std::move(reply));
+    program.dispatchCommand(id);
+}
+
+bool waitForPicture(ProgramFixture& f, int timeoutMs)
+{
+    return QTest::qWaitFor(
+        [&] { return f.app.shell.pictureValid == 1 && f.app.shell.rendering == 0; }, timeoutMs);
+}
+
+std::unique_ptr<ProgramFixture> renderedProgram(unsigned processors)
+{
+    auto f = std::make_unique<ProgramFixture>(ScreenFacts{800, 600, 32}, processors);
+    if (!f->showWindows() || !waitForPicture(*f)) {
+        return {};
+    }
+    return f;
+}
+
+bool typeMandelbrotWindow(ProgramFixture& f, std::string xmin, std::string xmax, std::string ymin,
+                          std::string ymax)
+{
+    auto& m = f.app.view.mandelbrot;
+    m.xmin.text = std::move(xmin);
+    m.xmax.text = std::move(xmax);
+    m.ymin.text = std::move(ymin);
+    m.ymax.text = std::move(ymax);
+    return takeTypedView(f.app.view, viewContext(f.app), f.program, TypedView::Window);
+}
+
 } // namespace qv::test

@@ -10,6 +10,8 @@
 #include "ui/qt_program.h"
 #include "ui/qt_startup.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include <QTemporaryDir>
@@ -40,6 +42,9 @@ struct ProgramFixture
     /// Creates and shows the windows, and waits until the picture window is exposed.
     bool showWindows();
 
+    /// Runs the command with `reply` queued for the dialog it opens.
+    void dispatchAnswering(CommandId id, std::optional<std::string> reply);
+
     PictureWindow& picture() { return program.pictureWindow(); }
 
     MenuWindow& menu() { return program.menuWindow(); }
@@ -53,5 +58,18 @@ struct ProgramFixture
     std::string parameterFile;
     bool started = false;
 };
+
+/// Waits until the picture window's queued render has finished the current view; false when
+/// `timeoutMs` passed first.
+bool waitForPicture(ProgramFixture& f, int timeoutMs = 20000);
+
+/// The program on an 800 x 600 screen (a 352 x 288 picture) with its windows shown and its
+/// first picture rendered; null when either failed.
+std::unique_ptr<ProgramFixture> renderedProgram(unsigned processors = 2);
+
+/// Takes this Mandelbrot window, typed as text, as the view (deep zoom where its steps need
+/// it); false when the view refused it.
+bool typeMandelbrotWindow(ProgramFixture& f, std::string xmin, std::string xmax, std::string ymin,
+                          std::string ymax);
 
 } // namespace qv::test
