@@ -1,8 +1,10 @@
-// The deep kernels against a plain GMP reference written from the definitions: the plain orbit
-// z <- z^2 + c is computed iterate by iterate, the fast pass is found by scanning its tested
-// iterates, and the exact pass runs the kind's own map from the chosen block start.
-#include "engine/kernels_deep.h"
+// The deep kernels against a plain GMP reference written from the definitions
+// (tests/support/reference_kernels.h): the plain orbit z <- z^2 + c is computed iterate by
+// iterate, the fast pass is found by scanning its tested iterates, and the exact pass runs the
+// kind's own map from the chosen block start.
 #include "base/mp_float.h"
+#include "engine/kernels_deep.h"
+#include "tests/support/reference_kernels.h"
 
 #include <atomic>
 #include <cmath>
@@ -25,124 +27,8 @@ namespace {
 constexpr KernelKind kAllKinds[] = {KernelKind::Plain, KernelKind::RealSquare, KernelKind::Lagged,
                                     KernelKind::LaggedPlain, KernelKind::MixedOrbit};
 
-struct Pixel
-{
-    std::int32_t count = 0;
-    float a = 0.0f;
-    float b = 0.0f;
-};
-
-/// The iterates z_0, z_1, ... of the plain map z <- z^2 + c, computed as far as asked, each as
-/// t = zr zi, zi = (t + t) + ci, zr = (zr^2 - zi^2) + cr.
-class PlainOrbit
-{
-public:
-    PlainOrbit(mpf_srcptr x, mpf_srcptr y, mpf_srcptr cr, mpf_srcptr ci, unsigned long bits)
-        : m_cr(cr), m_ci(ci), m_bits(bits), m_t(bits), m_zr2(bits), m_zi2(bits), m_norm(bits)
-    {
-        m_re.emplace_back(x, bits);
-        m_im.emplace_back(y, bits);
-    }
-
-    mpf_srcptr re(std::size_t n) { return reach(n), m_re[n].get(); }
-
-    mpf_srcptr im(std::size_t n) { return reach(n), m_im[n].get(); }
-
-    /// |z_n|^2 as zr^2 + zi^2 (valid until the next call).
-    mpf_srcptr norm(std::size_t n)
-    {
-        mpf_mul(m_zr2.get(), re(n), re(n));
-        mpf_mul(m_zi2.get(), im(n), im(n));
-        mpf_add(m_norm.get(), m_zr2.get(), m_zi2.get());
-        return m_norm.get();
-    }
-
-private:
-    void reach(std::size_t n)
-    {
-        while (m_re.size() <= n) {
-            mpf_srcptr zr = m_re.back().get();
-            mpf_srcptr zi = m_im.back().get();
-            mpf_mul(m_t.get(), zr, zi);
-            mpf_mul(m_zr2.get(), zr, zr);
-            mpf_mul(m_zi2.get(), zi, zi);
-            MpFloat nextR(m_bits), nextI(m_bits);
-            mpf_add(nextI.get(), m_t.get(), m_t.get());
-            mpf_add(nextI.get(), nextI.get(), m_ci);
-            mpf_sub(nextR.get(), m_zr2.get(), m_zi2.get());
-            mpf_add(nextR.get(), nextR.get(), m_cr);
-            m_re.push_back(std::move(nextR));
-            m_im.push_back(std::move(nextI));
-        }
-    }
-
-    mpf_srcptr m_cr;
-    mpf_srcptr m_ci;
-    unsigned long m_bits;
-    MpFloat m_t, m_zr2, m_zi2, m_norm;
-    std::vector<MpFloat> m_re;
-    std::vector<MpFloat> m_im;
-};
-
-float asFloat(mpf_srcptr v)
-{
-    return static_cast<float>(mpf_get_d(v));
-}
-
-/// One pixel by the definitions. Blocks start at 0, 4, 8, ... and exist while their tested
-/// iterate (start + 3) is within iterMax. Layout D1 leaves at the first block whose tested
-/// iterate has |z|^2 > 4; layout D2 at the first block after one whose tested |z|^2, as a double,
-/// is above 4. Without such a block the exact pass starts at the last block (or at z_0).
-Pixel referencePixel(KernelKind kind, mpf_srcptr x, mpf_srcptr y, mpf_srcptr cr, mpf_srcptr ci,
-                     std::int32_t iterMax, unsigned long bound, unsigned long bits)
-{
-    PlainOrbit orbit(x, y, cr, ci, bits);
-    const bool lagged = kind != KernelKind::Plain && kind != KernelKind::RealSquare;
-    std::int32_t start = 0;
-    for (std::int32_t s = 0; s + 3 <= iterMax; s += 4) {
-        start = s;
-        if (!lagged && mpf_cmp_ui(orbit.norm(static_cast<std::size_t>(s + 3)), 4) > 0) {
-            break;
-        }
-        if (lagged && s >= 4 && mpf_get_d(orbit.norm(static_cast<std::size_t>(s - 1))) > 4.0) {
-            break;
-        }
-    }
-    MpFloat zr(orbit.re(static_cast<std::size_t>(start)), bits);
-    MpFloat zi(orbit.im(static_cast<std::size_t>(start)), bits);
-    MpFloat zr2(bits), zi2(bits), t(bits), p(bits), test(bits);
-    for (std::int32_t i = start; i <= iterMax; ++i) {
-        mpf_mul(zr2.get(), zr.get(), zr.get());
-        mpf_mul(zi2.get(), zi.get(), zi.get());
-        mpf_mul(t.get(), zr.get(), zi.get());
-        mpf_mul(p.get(), zr.get(), zi2.get());
-        switch (kind) {
-        case KernelKind::Plain:
-        case KernelKind::LaggedPlain:
-            mpf_add(test.get(), zr2.get(), zi2.get());
-            break;
-        case KernelKind::RealSquare:
-        case KernelKind::Lagged:
-            mpf_add(test.get(), zr2.get(), t.get());
-            break;
-        case KernelKind::MixedOrbit:
-            mpf_add(test.get(), p.get(), t.get());
-            break;
-        }
-        if (mpf_cmp_ui(test.get(), bound) > 0) {
-            if (kind == KernelKind::RealSquare) {
-                return {i == 0 ? 1 : i, asFloat(zr2.get()), asFloat(zi2.get())};
-            }
-            const bool mixed = kind == KernelKind::MixedOrbit;
-            return {i + 5, asFloat(zr2.get()), asFloat(mixed ? p.get() : zi2.get())};
-        }
-        mpf_add(zi.get(), t.get(), t.get());
-        mpf_add(zi.get(), zi.get(), ci);
-        mpf_sub(zr.get(), zr2.get(), kind == KernelKind::MixedOrbit ? p.get() : zi2.get());
-        mpf_add(zr.get(), zr.get(), cr);
-    }
-    return {0, asFloat(zr.get()), asFloat(zi.get())};
-}
+using test::PlainOrbit;
+using test::ReferencePixel;
 
 /// A small picture: its first pixel, the pixel step and, for Julia views, the constant.
 struct DeepView
@@ -199,19 +85,20 @@ DeepStripJob makeJob(const DeepView& view, std::int32_t iterMax, double bailout)
 }
 
 /// The picture by the reference, walking x and y by repeated addition of the step.
-std::vector<Pixel> referencePicture(const DeepView& view, KernelKind kind, std::int32_t iterMax,
-                                    unsigned long bound)
+std::vector<ReferencePixel> referencePicture(const DeepView& view, KernelKind kind,
+                                             std::int32_t iterMax, unsigned long bound)
 {
     const DeepStripJob job = makeJob(view, iterMax, 0.0);
     const auto bits = static_cast<unsigned long>(view.bits);
     MpFloat x(bits), y(job.y0.get(), bits);
-    std::vector<Pixel> out;
+    std::vector<ReferencePixel> out;
     for (std::int32_t j = 0; j < view.height; ++j) {
         mpf_set(x.get(), job.x0.get());
         for (std::int32_t i = 0; i < view.width; ++i) {
             const mpf_srcptr cr = view.mandelbrot ? x.get() : job.juliaCr.get();
             const mpf_srcptr ci = view.mandelbrot ? y.get() : job.juliaCi.get();
-            out.push_back(referencePixel(kind, x.get(), y.get(), cr, ci, iterMax, bound, bits));
+            out.push_back(
+                test::referenceDeepPixel(kind, x.get(), y.get(), cr, ci, iterMax, bound, bits));
             mpf_add(x.get(), x.get(), job.dx.get());
         }
         mpf_add(y.get(), y.get(), job.dy.get());
@@ -219,8 +106,8 @@ std::vector<Pixel> referencePicture(const DeepView& view, KernelKind kind, std::
     return out;
 }
 
-std::vector<Pixel> kernelPicture(const DeepView& view, KernelKind kind, std::int32_t iterMax,
-                                 double bailout)
+std::vector<ReferencePixel> kernelPicture(const DeepView& view, KernelKind kind,
+                                          std::int32_t iterMax, double bailout)
 {
     DeepStripJob job = makeJob(view, iterMax, bailout);
     const auto n = static_cast<std::size_t>(view.width * view.height);
@@ -230,7 +117,7 @@ std::vector<Pixel> kernelPicture(const DeepView& view, KernelKind kind, std::int
     job.a = a.data();
     job.b = b.data();
     runDeepStripJob(job, kind, view.height);
-    std::vector<Pixel> out;
+    std::vector<ReferencePixel> out;
     for (std::size_t k = 0; k < n; ++k) {
         out.push_back({counts[k], a[k], b[k]});
     }
@@ -238,8 +125,8 @@ std::vector<Pixel> kernelPicture(const DeepView& view, KernelKind kind, std::int
 }
 
 /// Expects both pictures equal pixel by pixel; returns the number of distinct counts.
-std::size_t expectSamePictures(const std::vector<Pixel>& kernel, const std::vector<Pixel>& ref,
-                               const std::string& what)
+std::size_t expectSamePictures(const std::vector<ReferencePixel>& kernel,
+                               const std::vector<ReferencePixel>& ref, const std::string& what)
 {
     std::set<std::int32_t> counts;
     EXPECT_EQ(kernel.size(), ref.size()) << what;
@@ -409,7 +296,7 @@ TEST(DeepKernels, IterationLimitsAroundTheBlockBoundaries)
                                        view.name + " " + kindName(kind) + " iterMax " +
                                            std::to_string(iterMax) + " bailout " +
                                            std::to_string(bailout));
-                    for (const Pixel& p : ref) {
+                    for (const ReferencePixel& p : ref) {
                         counts.insert(p.count);
                     }
                 }
@@ -446,7 +333,7 @@ TEST(DeepKernels, PixelsOutsideAtTheirStart)
         view.x0 = test.c;
         view.y0 = "0";
         view.step = "1e-20";
-        const Pixel p = kernelPicture(view, test.kind, 100, 128.0)[0];
+        const ReferencePixel p = kernelPicture(view, test.kind, 100, 128.0)[0];
         EXPECT_EQ(p.count, test.count) << view.name << " " << kindName(test.kind);
         EXPECT_EQ(p.a, test.a) << view.name << " " << kindName(test.kind);
         EXPECT_EQ(p.b, test.b) << view.name << " " << kindName(test.kind);
@@ -478,7 +365,7 @@ TEST(DeepKernels, OrbitsThatShrinkOrGrowBeyondAnyBoundStaySound)
     shrinking.y0 = "0";
     shrinking.step = "1e-20";
     for (const KernelKind kind : kAllKinds) {
-        const Pixel p = kernelPicture(shrinking, kind, 300, 128.0)[0];
+        const ReferencePixel p = kernelPicture(shrinking, kind, 300, 128.0)[0];
         EXPECT_EQ(p.count, 0) << kindName(kind);
         EXPECT_EQ(p.a, 0.0f) << kindName(kind);
         EXPECT_EQ(p.b, 0.0f) << kindName(kind);
@@ -488,7 +375,7 @@ TEST(DeepKernels, OrbitsThatShrinkOrGrowBeyondAnyBoundStaySound)
     DeepView growing = shrinking;
     growing.mandelbrot = true;
     growing.x0 = "1";
-    const Pixel p = kernelPicture(growing, KernelKind::MixedOrbit, 300, 128.0)[0];
+    const ReferencePixel p = kernelPicture(growing, KernelKind::MixedOrbit, 300, 128.0)[0];
     EXPECT_EQ(p.count, 0);
     EXPECT_EQ(p.a, std::numeric_limits<float>::infinity());
     EXPECT_EQ(p.b, 0.0f);

@@ -1,7 +1,9 @@
-// The extended-precision kernels against plain reference loops written from the definitions.
+// The extended-precision kernels against plain reference loops written from the definitions
+// (tests/support/reference_kernels.h).
 #include "engine/kernel_kind.h"
 #include "engine/kernels_extended.h"
 #include "engine/strip_job.h"
+#include "tests/support/reference_kernels.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,151 +18,10 @@
 namespace qv {
 namespace {
 
-struct Result
-{
-    std::int32_t count = 0;
-    float a = 0.0f;
-    float b = 0.0f;
-};
-
-std::uint32_t bitsOf(float v)
-{
-    return std::bit_cast<std::uint32_t>(v);
-}
-
-// ---- Reference: one step at a time, as the algorithm reads. ----
-
-/// z <- z^2 + c: zr' = (zr zr - zi zi) + cr, zi' = 2 (zr zi) + ci, both from the old z.
-void square(long double& zr, long double& zi, long double cr, long double ci)
-{
-    const long double newZr = (zr * zr - zi * zi) + cr;
-    const long double newZi = 2.0L * (zr * zi) + ci;
-    zr = newZr;
-    zi = newZi;
-}
-
-/// Kinds 1 and 2: fast blocks of four with the third iterate tested against 4 in float, then
-/// the exact pass from the start of the block where the fast pass stopped.
-Result referenceA(int kind, long double zr, long double zi, long double cr, long double ci,
-                  std::int32_t iterMax, double bailout)
-{
-    iterMax = std::max(iterMax, 3);
-    const std::uint32_t bailoutBits = bitsOf(static_cast<float>(bailout));
-    long double zsr = zr;
-    long double zsi = zi;
-    std::int32_t r = iterMax - 3;
-    bool left = false;
-    do {
-        zsr = zr;
-        zsi = zi;
-        square(zr, zi, cr, ci);
-        square(zr, zi, cr, ci);
-        square(zr, zi, cr, ci);
-        const bool atFour = bitsOf(static_cast<float>(zr * zr + zi * zi)) >= bitsOf(4.0f);
-        if (kind == 1) {
-            r = r - 4;
-            if (atFour) {
-                left = true;
-                break;
-            }
-        } else {
-            if (atFour) {
-                left = true;
-                break;
-            }
-            r = r - 4;
-        }
-        square(zr, zi, cr, ci);
-    } while (r >= 0);
-    if (!left) {
-        r = 0;
-    }
-    r = r + 3;
-    zr = zsr;
-    zi = zsi;
-    for (;;) {
-        const long double zr2 = zr * zr;
-        const long double zi2 = zi * zi;
-        const std::uint32_t tested = kind == 1 ? bitsOf(static_cast<float>(zr2 + zi2))
-                                               : bitsOf(static_cast<float>(2.0L * zr2));
-        if (kind == 1 ? tested > bailoutBits : tested >= bailoutBits) {
-            return {iterMax - r + 1, static_cast<float>(zr2), static_cast<float>(zi2)};
-        }
-        square(zr, zi, cr, ci);
-        r = r - 1;
-        // Entered at r <= 0 the count goes on below zero, but not past 256 below.
-        if (r == 0 || r == -256) {
-            break;
-        }
-    }
-    if (kind == 1) {
-        return {0, static_cast<float>(zi), static_cast<float>(zr)};
-    }
-    return {0, static_cast<float>(zr), static_cast<float>(zi)};
-}
-
-/// Kinds 3 to 5: the fast test looks at the previous block's |z|^2 (a double, against 4.0);
-/// the exact pass runs from the kept block start up to iterMax.
-Result referenceB(int kind, long double zr, long double zi, long double cr, long double ci,
-                  std::int32_t iterMax, double bailout)
-{
-    iterMax = std::max(iterMax, 3);
-    const long double limit = static_cast<float>(bailout);
-    double t = 2.0;
-    std::int32_t k = 3;
-    long double zsr = zr;
-    long double zsi = zi;
-    std::int32_t zsIndex = 0;
-    while (k <= iterMax - 3) {
-        zsr = zr;
-        zsi = zi;
-        zsIndex = k - 3;
-        square(zr, zi, cr, ci);
-        square(zr, zi, cr, ci);
-        square(zr, zi, cr, ci);
-        if (t > 4.0) {
-            break;
-        }
-        t = static_cast<double>(zr * zr + zi * zi);
-        square(zr, zi, cr, ci);
-        k = k + 4;
-    }
-    zr = zsr;
-    zi = zsi;
-    long double lastProduct = zr * zi;
-    for (std::int32_t i = zsIndex; i <= iterMax; ++i) {
-        if (kind == 5) {
-            const long double p = zr * zi;
-            const long double m = zr * (zi * zi);
-            lastProduct = p;
-            if (m + p > limit) {
-                return {i + 5, static_cast<float>(p), static_cast<float>(m)};
-            }
-            const long double newZr = (zr * zr - m) + cr;
-            zi = 2.0L * p + ci;
-            zr = newZr;
-        } else {
-            const long double zr2 = zr * zr;
-            const long double zi2 = zi * zi;
-            const long double tested = kind == 3 ? zr2 + zr * zi : zr2 + zi2;
-            if (tested > limit) {
-                return {i + 5, static_cast<float>(zr2), static_cast<float>(zi2)};
-            }
-            square(zr, zi, cr, ci);
-        }
-    }
-    if (kind == 5) {
-        return {0, static_cast<float>(lastProduct), static_cast<float>(zi)};
-    }
-    return {0, static_cast<float>(zr), static_cast<float>(zi)};
-}
-
-Result reference(int kind, long double zr, long double zi, long double cr, long double ci,
-                 std::int32_t iterMax, double bailout)
-{
-    return kind <= 2 ? referenceA(kind, zr, zi, cr, ci, iterMax, bailout)
-                     : referenceB(kind, zr, zi, cr, ci, iterMax, bailout);
-}
+using test::bitsOf;
+using test::referenceB;
+using test::referenceExtendedPixel;
+using test::ReferencePixel;
 
 // ---- Pictures ----
 
@@ -242,7 +103,8 @@ Picture referencePicture(const View& v, std::int32_t w, std::int32_t h, std::int
             for (std::int32_t i = 0; i < w; ++i) {
                 const long double cr = v.mandelbrot ? x : v.juliaCr;
                 const long double ci = v.mandelbrot ? y : v.juliaCi;
-                const Result r = reference(kind, x, y, cr, ci, iterMax, bailout);
+                const ReferencePixel r = referenceExtendedPixel(static_cast<KernelKind>(kind), x, y,
+                                                                cr, ci, iterMax, bailout);
                 const auto at = static_cast<std::size_t>(j * w + i);
                 pic.counts[at] = r.count;
                 pic.a[at] = r.a;
@@ -390,7 +252,8 @@ TEST(ExtendedKernels, PixelsThatDoNotEscapeStoreTheirFinalZInTheKindsOrder)
     }
     // Kind 5 leaves the fixed point in its exact pass; A holds the last zr zi product.
     const Picture mixed = renderStrips(fixed, 1, 1, 1, 5, 50, 128.0);
-    const Result want = referenceB(5, 0.25L, 0.125L, 0.203125L, 0.0625L, 50, 128.0);
+    const ReferencePixel want =
+        referenceB(KernelKind::MixedOrbit, 0.25L, 0.125L, 0.203125L, 0.0625L, 50, 128.0);
     EXPECT_EQ(mixed.counts[0], 0);
     EXPECT_EQ(mixed.a[0], want.a);
     EXPECT_EQ(mixed.b[0], want.b);
@@ -426,7 +289,8 @@ TEST(ExtendedKernels, OverflowingOrbitsAndExtremeConstantsMatchTheReference)
     // ... while a NaN never passes the extended comparison of kinds 3 to 5.
     const View overflow{"overflow", true, -1e2466L, 1.0L, 1e2466L, 1.0L};
     EXPECT_EQ(renderStrips(overflow, 1, 1, 1, 4, 100, 128.0).counts[0],
-              referenceB(4, -1e2466L, 1e2466L, -1e2466L, 1e2466L, 100, 128.0).count);
+              referenceB(KernelKind::LaggedPlain, -1e2466L, 1e2466L, -1e2466L, 1e2466L, 100, 128.0)
+                  .count);
 }
 
 TEST(ExtendedKernels, NegativeZeroInTheJuliaConstantKeepsItsSign)

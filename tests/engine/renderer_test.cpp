@@ -2,9 +2,7 @@
 // strip layout, and stops by Esc that leave every row wholly new or wholly as it was.
 #include "engine/colouring.h"
 #include "engine/kernel_kind.h"
-#include "engine/kernels_extended.h"
 #include "engine/renderer.h"
-#include "engine/strip_job.h"
 #include "engine/strip_layout.h"
 #include "engine/view_state.h"
 #include "tests/support/reference_pictures.h"
@@ -215,21 +213,8 @@ TEST(Renderers, ThreadedJuliaAndKinds3To5UseEveryStripAsLaidOut)
         Scene one(20, 15, 1, RendererKind::Threaded);
         setDrawingMode(one.view.modeWord, mode);
         test::edgeView(one.view);
-        Raw strip = test::emptyRaw(20, 15);
-        StripJob job;
-        job.iterMax = one.view.iterMax;
-        job.counts = strip.counts.data();
-        job.a = strip.a.data();
-        job.b = strip.b.data();
-        job.width = 20;
-        job.rowsPerStrip = 15;
-        job.lastRow = 14;
-        job.bailout = one.view.bailout;
-        job.xmin = one.view.mandelbrot.xmin.ext;
-        job.dx = (one.view.mandelbrot.xmax.ext - job.xmin) / 20.0L;
-        job.y0 = one.view.mandelbrot.ymin.ext;
-        job.dy = (one.view.mandelbrot.ymax.ext - job.y0) / 15.0L;
-        runStripJob(job, kernelKindForMode(mode));
+        const Raw strip =
+            test::referenceExtended(one.view, 20, 15, {{0, 14}}, kernelKindForMode(mode));
         ScriptedProgress oneProgress;
         one.render(oneProgress);
         EXPECT_TRUE(one.rawResults() == strip) << "mode " << mode;

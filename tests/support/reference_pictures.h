@@ -1,15 +1,15 @@
-// Whole pictures computed pixel by pixel outside the renderers, with the strip layout a render
-// uses, and the views the render tests draw.
+// Whole pictures computed pixel by pixel by the plain reference loops, outside the engine, with
+// the strip layout a render uses, and the views the render tests draw.
 #pragma once
 
+#include "base/mp_float.h"
 #include "engine/kernel_kind.h"
 #include "engine/kernels_deep.h"
-#include "engine/kernels_extended.h"
-#include "base/mp_float.h"
-#include "engine/strip_job.h"
 #include "engine/strip_layout.h"
 #include "engine/view_state.h"
+#include "tests/support/reference_kernels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -34,18 +34,30 @@ inline Raw emptyRaw(std::int32_t width, std::int32_t height)
     return Raw{std::vector<std::int32_t>(n), std::vector<float>(n), std::vector<float>(n)};
 }
 
-/// Every pixel of the current window computed row by row from the definitions: x and y of a
-/// strip start at xmin and ymin + dy * firstRow and step by repeated addition.
+/// Stores one pixel's count, A and B at `at`.
+inline void store(Raw& raw, std::size_t at, const ReferencePixel& p)
+{
+    raw.counts[at] = p.count;
+    raw.a[at] = p.a;
+    raw.b[at] = p.b;
+}
+
+/// The kind the per-pixel extended kernel computes for the view's drawing mode: kind 2 for mode
+/// 2, kind 1 for every other.
+inline KernelKind perPixelKind(const ViewState& view)
+{
+    return drawingMode(view.modeWord) == 2 ? KernelKind::RealSquare : KernelKind::Plain;
+}
+
+/// Every pixel of the current window computed row by row from the definitions with `kind`:
+/// x and y of a strip start at xmin and ymin + dy * firstRow and step by repeated addition.
 inline Raw referenceExtended(ViewState& view, std::int32_t width, std::int32_t height,
-                             const std::vector<StripBounds>& strips)
+                             const std::vector<StripBounds>& strips, KernelKind kind)
 {
     const WindowRef w = currentWindow(view);
     const bool mandelbrot = (view.modeWord & 1u) != 0;
     const long double dx = (w.xmax.ext - w.xmin.ext) / static_cast<long double>(width);
     const long double dy = (w.ymax.ext - w.ymin.ext) / static_cast<long double>(height);
-    const KernelKind kind =
-        drawingMode(view.modeWord) == 2 ? KernelKind::RealSquare : KernelKind::Plain;
-    const EscapeLimits lim = makeEscapeLimits(view.iterMax, view.bailout);
     Raw raw = emptyRaw(width, height);
     for (const StripBounds& strip : strips) {
         long double y = w.ymin.ext + dy * static_cast<long double>(strip.firstRow);
@@ -54,11 +66,8 @@ inline Raw referenceExtended(ViewState& view, std::int32_t width, std::int32_t h
             for (std::int32_t col = 0; col < width; ++col) {
                 const long double cr = mandelbrot ? x : view.julia.cr.ext;
                 const long double ci = mandelbrot ? y : view.julia.ci.ext;
-                const PixelEscape e = iteratePixelExtended(kind, lim, x, y, cr, ci);
-                const auto at = static_cast<std::size_t>(row * width + col);
-                raw.counts[at] = e.count;
-                raw.a[at] = e.a;
-                raw.b[at] = e.b;
+                store(raw, static_cast<std::size_t>(row * width + col),
+                      referenceExtendedPixel(kind, x, y, cr, ci, view.iterMax, view.bailout));
                 x += dx;
             }
             y += dy;
@@ -67,40 +76,50 @@ inline Raw referenceExtended(ViewState& view, std::int32_t width, std::int32_t h
     return raw;
 }
 
-/// The same through the deep kernel, one call per strip from the strip's own start.
+/// The same with the kind of the view's drawing mode as the per-pixel kernel computes it.
+inline Raw referenceExtended(ViewState& view, std::int32_t width, std::int32_t height,
+                             const std::vector<StripBounds>& strips)
+{
+    return referenceExtended(view, width, height, strips, perPixelKind(view));
+}
+
+/// Every pixel of the current deep window at the view's precision, each strip from its own
+/// start: x from xmin, y from ymin + dy * firstRow, both stepping by repeated addition (rows at
+/// or beyond `height` are left out).
 inline Raw referenceDeep(ViewState& view, std::int32_t width, std::int32_t height,
                          const std::vector<StripBounds>& strips)
 {
-    const std::int32_t bits = view.precisionBits;
-    const auto ubits = static_cast<unsigned long>(bits);
+    const auto bits = static_cast<unsigned long>(view.precisionBits);
     const WindowRef w = currentWindow(view);
-    MpFloat dx(ubits);
-    MpFloat dy(ubits);
+    const bool mandelbrot = (view.modeWord & 1u) != 0;
+    const KernelKind kind = kernelKindForMode(drawingMode(view.modeWord));
+    const unsigned long bound = deepEscapeBound(view.bailout);
+    MpFloat dx(bits);
+    MpFloat dy(bits);
     mpf_sub(dx.get(), w.xmax.mp(), w.xmin.mp());
     mpf_div_ui(dx.get(), dx.get(), static_cast<unsigned long>(width));
     mpf_sub(dy.get(), w.ymax.mp(), w.ymin.mp());
     mpf_div_ui(dy.get(), dy.get(), static_cast<unsigned long>(height));
+    const MpFloat juliaCr(view.julia.cr.mp(), bits);
+    const MpFloat juliaCi(view.julia.ci.mp(), bits);
     Raw raw = emptyRaw(width, height);
+    MpFloat x(bits);
+    MpFloat y(bits);
     for (const StripBounds& strip : strips) {
-        DeepStripJob job(bits);
-        job.iterMax = view.iterMax;
-        const auto at = static_cast<std::size_t>(strip.firstRow * width);
-        job.counts = raw.counts.data() + at;
-        job.a = raw.a.data() + at;
-        job.b = raw.b.data() + at;
-        job.mandelbrot = static_cast<std::int32_t>(view.modeWord & 1u);
-        job.width = width;
-        job.firstRow = strip.firstRow;
-        job.lastRow = strip.lastRow;
-        job.bailout = view.bailout;
-        mpf_set(job.x0.get(), w.xmin.mp());
-        mpf_set(job.dx.get(), dx.get());
-        mpf_mul_ui(job.y0.get(), dy.get(), static_cast<unsigned long>(strip.firstRow));
-        mpf_add(job.y0.get(), job.y0.get(), w.ymin.mp());
-        mpf_set(job.dy.get(), dy.get());
-        mpf_set(job.juliaCr.get(), view.julia.cr.mp());
-        mpf_set(job.juliaCi.get(), view.julia.ci.mp());
-        runDeepStripJob(job, kernelKindForMode(drawingMode(view.modeWord)), height);
+        mpf_mul_ui(y.get(), dy.get(), static_cast<unsigned long>(strip.firstRow));
+        mpf_add(y.get(), y.get(), w.ymin.mp());
+        for (std::int32_t row = strip.firstRow; row <= std::min(strip.lastRow, height - 1); ++row) {
+            mpf_set(x.get(), w.xmin.mp());
+            for (std::int32_t col = 0; col < width; ++col) {
+                const mpf_srcptr cr = mandelbrot ? x.get() : juliaCr.get();
+                const mpf_srcptr ci = mandelbrot ? y.get() : juliaCi.get();
+                store(
+                    raw, static_cast<std::size_t>(row * width + col),
+                    referenceDeepPixel(kind, x.get(), y.get(), cr, ci, view.iterMax, bound, bits));
+                mpf_add(x.get(), x.get(), dx.get());
+            }
+            mpf_add(y.get(), y.get(), dy.get());
+        }
     }
     return raw;
 }
