@@ -22,11 +22,7 @@ struct Navigation : ::testing::Test
 {
     Navigation()
     {
-        StartupEnvironment environment;
-        environment.screenWidth = 1280;
-        environment.screenHeight = 1024;
-        environment.reportedProcessors = 2;
-        startUpWithoutWindows(app, environment, shell.services);
+        startUpWithoutWindows(app, StartupEnvironment{1280, 1024, 2, ""}, shell.services);
         pictureCompleted();
     }
 

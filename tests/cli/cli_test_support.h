@@ -3,12 +3,13 @@
 // a reader of the raw results file written here from its layout.
 #pragma once
 
+#include "app/app_state.h"
 #include "app/render_entry.h"
+#include "app/startup.h"
 #include "engine/render_progress.h"
 #include "engine/view_state.h"
 #include "imaging/picture_files.h"
-#include "app/app_state.h"
-#include "app/startup.h"
+#include "tests/support/recording_picture_writer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_shell.h"
 
@@ -21,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 namespace qv::test {
 
 /// The records of the windowed program after its start-up on a two-processor machine, past
@@ -30,14 +33,11 @@ struct GuiSession
     TestShell shell;
     QuietProgress progress;
     AppState app;
+    RecordingPictureWriter pictures; ///< for the savers of parameter files
 
     GuiSession()
     {
-        StartupEnvironment environment;
-        environment.screenWidth = 1280;
-        environment.screenHeight = 1024;
-        environment.reportedProcessors = 2;
-        startUpWithoutWindows(app, environment, shell.services);
+        startUpWithoutWindows(app, StartupEnvironment{1280, 1024, 2, ""}, shell.services);
         app.render.firstPicture = 0;
     }
 
@@ -49,6 +49,16 @@ struct GuiSession
         app.settings.threads = threads;
         app.settings.multiThreaded = threads > 1 ? 1 : 0;
     }
+
+    /// A finished picture of width x height, as the savers with image find it after a render.
+    void setRenderedSize(std::int32_t width, std::int32_t height)
+    {
+        setSizeAndThreads(width, height, 2);
+        app.iterations.allocate(width, height);
+    }
+
+    /// The view change that follows a changed setting in the windows.
+    void applyView() { applyViewChange(app.view, viewContext(app), shell.observer); }
 
     /// The window typed into the location dialog, in the current view's type.
     void typeWindow(const std::string& xmin, const std::string& xmax, const std::string& ymin,
@@ -146,6 +156,19 @@ inline bool sameResults(const RawResults& x, const RawResults& y)
     }
     return std::memcmp(x.a.data(), y.a.data(), x.a.size() * sizeof(float)) == 0 &&
            std::memcmp(x.b.data(), y.b.data(), x.b.size() * sizeof(float)) == 0;
+}
+
+/// Whether the raw results file at `path` reads back as exactly `expected`.
+inline ::testing::AssertionResult rawFileHolds(const std::string& path, const RawResults& expected)
+{
+    const std::optional<RawFile> file = readRawFile(path);
+    if (!file) {
+        return ::testing::AssertionFailure() << path << " is no raw results file";
+    }
+    if (!sameResults(file->results, expected)) {
+        return ::testing::AssertionFailure() << path << " holds other results";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 /// The "key: value" lines of --info, in order.

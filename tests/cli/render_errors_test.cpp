@@ -4,7 +4,6 @@
 #include "persistence/parameter_files.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/cli/program_runner.h"
-#include "tests/support/recording_picture_writer.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -67,8 +66,7 @@ TEST(RenderErrors, FilesThatCannotBeReadAreFileProblems)
         GuiSession maker;
         maker.typeWindow("0.1", "0.1000000000000000000000001", "0.2",
                          "0.20000000000000000000000075");
-        RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveDeepFile(maker.app, pictures, shortFile));
+        ASSERT_TRUE(saveDeepFile(maker.app, maker.pictures, shortFile));
         std::vector<std::uint8_t> bytes = readBytes(shortFile);
         bytes.resize(bytes.size() - 4);
         writeBytes(shortFile, bytes);
@@ -126,8 +124,7 @@ TEST(RenderErrors, WrongCommandLinesAreUsageErrors)
     const std::string input = folder.file("in.fra");
     {
         GuiSession maker;
-        RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveStandardFile(maker.app, pictures, input));
+        ASSERT_TRUE(saveStandardFile(maker.app, maker.pictures, input));
     }
     expectRefusals(
         folder,

@@ -4,7 +4,6 @@
 #include "persistence/parameter_files.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/cli/program_runner.h"
-#include "tests/support/recording_picture_writer.h"
 
 #include <cstdlib>
 #include <string>
@@ -55,8 +54,7 @@ TEST(RenderInfo, AStandardFileShowsItsStoredValues)
             {12.5f, 164.0f, 127.0f}, {1.25f, 1.0f, 0.75f}, {245.0f, 172.0f, 200.5f}};
         maker.app.paletteState.paletteOffset = 17;
         maker.typeWindow("-0.75", "0.25", "-0.375", "0.375");
-        RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveStandardFile(maker.app, pictures, path));
+        ASSERT_TRUE(saveStandardFile(maker.app, maker.pictures, path));
     }
     const ProgramResult r = runRenderer({path, "--info"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
@@ -103,8 +101,7 @@ TEST(RenderInfo, ADeepFileShowsEveryDigitAtItsStoredPrecision)
     maker.typeWindow("0.1", xmax, "0.2", ymax);
     ASSERT_EQ(maker.app.view.deepZoom, 1);
     ASSERT_EQ(maker.app.view.precisionBits, 160);
-    RecordingPictureWriter pictures;
-    ASSERT_TRUE(saveDeepFile(maker.app, pictures, path));
+    ASSERT_TRUE(saveDeepFile(maker.app, maker.pictures, path));
 
     const ProgramResult r = runRenderer({path, "--info"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
@@ -135,16 +132,15 @@ TEST(RenderInfo, AStandardFileWithImageShowsItsJuliaViewAndPictureSize)
     const std::string path = folder.file("view.fpi");
     {
         GuiSession maker;
-        maker.setSizeAndThreads(24, 16, 2);
-        maker.app.iterations.allocate(24, 16);
+        maker.setRenderedSize(24, 16);
         setDrawingMode(maker.app.view.modeWord, 5);
         maker.app.view.iterMax = 250;
         maker.app.view.bailout = 4.0;
         maker.app.settings.colourFlags = 7;
         maker.app.paletteState.paletteOffset = -3;
         maker.typeJulia("-0.75", "0.125", "-1.5", "1.5", "-1.25", "1.25");
-        RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveStandardFileWithImage(maker.app, maker.shell.observer, pictures, path));
+        ASSERT_TRUE(
+            saveStandardFileWithImage(maker.app, maker.shell.observer, maker.pictures, path));
     }
     const ProgramResult r = runRenderer({path, "--info"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
@@ -173,16 +169,14 @@ TEST(RenderInfo, ADeepFileWithImageShowsItsJuliaViewAndPictureSize)
     TempFolder folder;
     const std::string path = folder.file("view.fpz");
     GuiSession maker;
-    maker.setSizeAndThreads(20, 10, 2);
-    maker.app.iterations.allocate(20, 10);
+    maker.setRenderedSize(20, 10);
     setDrawingMode(maker.app.view.modeWord, 2);
     maker.app.view.iterMax = 700;
     maker.app.paletteState.paletteOffset = 5;
     // Julia views go deep seven decades early: a step of 1.5e-13 is deep.
     maker.typeJulia("-0.75", "0.1", "-0.5", "-0.499999999997", "0.3", "0.3000000000015");
     ASSERT_EQ(maker.app.view.deepZoom, 1);
-    RecordingPictureWriter pictures;
-    ASSERT_TRUE(saveDeepFileWithImage(maker.app, pictures, path));
+    ASSERT_TRUE(saveDeepFileWithImage(maker.app, maker.pictures, path));
 
     const ProgramResult r = runRenderer({path, "--info"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;

@@ -6,7 +6,6 @@
 #include "persistence/parameter_files.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/cli/program_runner.h"
-#include "tests/support/recording_picture_writer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -69,7 +68,7 @@ TEST(RenderProgram, TheStartViewIsThePictureThatSavePictureWrites)
 
         GuiSession gui;
         gui.setSizeAndThreads(48, 36, c.threads);
-        applyViewChange(gui.app.view, viewContext(gui.app), gui.shell.observer);
+        gui.applyView();
         gui.render();
         const std::string reference = folder.file(std::string("reference_") + c.name);
         ASSERT_TRUE(gui.savePicture(reference));
@@ -93,7 +92,7 @@ TEST(RenderProgram, RawResultsAreTheKernelResultsBeforeColouring)
         GuiSession gui;
         gui.setSizeAndThreads(40, 30, threads);
         gui.app.view.iterMax = 250;
-        applyViewChange(gui.app.view, viewContext(gui.app), gui.shell.observer);
+        gui.applyView();
         const RawResults expected = gui.render();
 
         const std::optional<RawFile> file = readRawFile(raw);
@@ -142,9 +141,7 @@ TEST(RenderProgram, AWindow1e20WideIsRenderedInDeepPrecision)
     gui.typeWindow(window[0], window[1], window[2], window[3]);
     const RawResults expected = gui.render();
     ASSERT_EQ(gui.app.render.lastRenderer, RendererKind::Deep);
-    const std::optional<RawFile> file = readRawFile(raw);
-    ASSERT_TRUE(file.has_value());
-    EXPECT_TRUE(sameResults(file->results, expected));
+    EXPECT_TRUE(rawFileHolds(raw, expected));
 }
 
 TEST(RenderProgram, AJuliaViewIsDrawnInTheWindowItComesWith)
@@ -165,9 +162,7 @@ TEST(RenderProgram, AJuliaViewIsDrawnInTheWindowItComesWith)
     gui.setSizeAndThreads(32, 24, 2);
     gui.typeJulia("-0.8", "0.156", "-1", "1", "-0.75", "0.75");
     const RawResults expected = gui.render();
-    const std::optional<RawFile> file = readRawFile(raw);
-    ASSERT_TRUE(file.has_value());
-    EXPECT_TRUE(sameResults(file->results, expected));
+    EXPECT_TRUE(rawFileHolds(raw, expected));
 
     // Without a window the default Julia window is used.
     const ProgramResult plain = runRenderer({"--julia", "0.285", "0.01", "--info"});
@@ -233,7 +228,7 @@ TEST(RenderProgram, APaletteFileColoursThePictureAsItDoesInTheWindowedProgram)
     gui.setSizeAndThreads(30, 20, 2);
     PaletteContext context = paletteContext(gui.app, gui.shell.services);
     ASSERT_TRUE(loadPaletteFile(context, palettePath));
-    applyViewChange(gui.app.view, viewContext(gui.app), gui.shell.observer);
+    gui.applyView();
     gui.render();
     const std::string reference = folder.file("reference.png");
     ASSERT_TRUE(gui.savePicture(reference));
@@ -246,10 +241,9 @@ TEST(RenderProgram, AWithImageFileGivesItsSizeAndNothingIsWrittenBesideIt)
     const std::string path = folder.file("stored.fpi");
     {
         GuiSession maker;
-        maker.setSizeAndThreads(24, 16, 2);
-        maker.app.iterations.allocate(24, 16);
-        RecordingPictureWriter pictures;
-        ASSERT_TRUE(saveStandardFileWithImage(maker.app, maker.shell.observer, pictures, path));
+        maker.setRenderedSize(24, 16);
+        ASSERT_TRUE(
+            saveStandardFileWithImage(maker.app, maker.shell.observer, maker.pictures, path));
         fs::remove(path + ".jpg");
     }
     std::vector<fs::path> before{fs::directory_iterator(folder.path()), {}};

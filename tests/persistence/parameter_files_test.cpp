@@ -75,34 +75,31 @@ void deepJulia(Program& p)
     p.app.view.bailout = 1e6;
 }
 
-std::vector<long double> storedExtended(ViewState& view)
+/// One field of each view number a parameter file stores, in the file's order.
+template <typename T> std::vector<T> stored(ViewState& view, T ViewNumber::*field)
 {
-    std::vector<long double> out;
+    std::vector<T> out;
+    const auto take = [&](const auto& numbers, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            out.push_back(numbers[i]->*field);
+        }
+    };
     if (isMandelbrot(view)) {
-        for (std::size_t i = 0; i < MandelbrotNumbers::kStored; ++i) {
-            out.push_back(view.mandelbrot.inOrder()[i]->ext);
-        }
+        take(view.mandelbrot.inOrder(), MandelbrotNumbers::kStored);
     } else {
-        for (ViewNumber* n : view.julia.inOrder()) {
-            out.push_back(n->ext);
-        }
+        take(view.julia.inOrder(), JuliaNumbers::kStored);
     }
     return out;
 }
 
+std::vector<long double> storedExtended(ViewState& view)
+{
+    return stored(view, &ViewNumber::ext);
+}
+
 std::vector<std::string> storedTexts(ViewState& view)
 {
-    std::vector<std::string> out;
-    if (isMandelbrot(view)) {
-        for (std::size_t i = 0; i < MandelbrotNumbers::kStored; ++i) {
-            out.push_back(view.mandelbrot.inOrder()[i]->text);
-        }
-    } else {
-        for (ViewNumber* n : view.julia.inOrder()) {
-            out.push_back(n->text);
-        }
-    }
-    return out;
+    return stored(view, &ViewNumber::text);
 }
 
 void expectSameSettings(const AppState& loaded, const AppState& saved)

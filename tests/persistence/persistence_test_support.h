@@ -2,10 +2,10 @@
 // assembled byte by byte from the layouts, and views to store.
 #pragma once
 
-#include "engine/view_state.h"
-#include "persistence/deep_limbs.h"
 #include "app/app_state.h"
 #include "app/startup.h"
+#include "engine/view_state.h"
+#include "persistence/deep_limbs.h"
 #include "tests/support/recording_picture_writer.h"
 #include "tests/support/test_shell.h"
 
@@ -26,11 +26,7 @@ struct Program
 {
     explicit Program(unsigned processors = 2)
     {
-        StartupEnvironment environment;
-        environment.screenWidth = 1280;
-        environment.screenHeight = 1024;
-        environment.reportedProcessors = processors;
-        startUpWithoutWindows(app, environment, shell.services);
+        startUpWithoutWindows(app, StartupEnvironment{1280, 1024, processors, ""}, shell.services);
         shell.observer.shown.clear();
         shell.paletteHost.calls.clear();
     }
