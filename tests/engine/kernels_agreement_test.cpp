@@ -30,11 +30,10 @@ long double parse(const std::string& text)
     return std::stold(text);
 }
 
-IterationBuffer extendedPicture(KernelKind kind)
+/// Points a job of either precision at the whole picture in `out`, as one strip.
+template <typename Job> void coverPicture(Job& job, IterationBuffer& out)
 {
-    IterationBuffer out;
     out.allocate(kWidth, kHeight);
-    StripJob job;
     job.iterMax = kIterMax;
     job.counts = out.counts.data();
     job.a = out.a.data();
@@ -42,6 +41,13 @@ IterationBuffer extendedPicture(KernelKind kind)
     job.width = kWidth;
     job.rowsPerStrip = kHeight;
     job.lastRow = kHeight - 1;
+}
+
+IterationBuffer extendedPicture(KernelKind kind)
+{
+    IterationBuffer out;
+    StripJob job;
+    coverPicture(job, out);
     job.xmin = parse(kXmin);
     job.dx = parse(kStep);
     job.y0 = parse(kYmin);
@@ -55,15 +61,8 @@ IterationBuffer extendedPicture(KernelKind kind)
 IterationBuffer deepPicture(KernelKind kind)
 {
     IterationBuffer out;
-    out.allocate(kWidth, kHeight);
     DeepStripJob job(96);
-    job.iterMax = kIterMax;
-    job.counts = out.counts.data();
-    job.a = out.a.data();
-    job.b = out.b.data();
-    job.width = kWidth;
-    job.rowsPerStrip = kHeight;
-    job.lastRow = kHeight - 1;
+    coverPicture(job, out);
     mpf_set_str(job.x0.get(), kXmin.c_str(), 10);
     mpf_set_str(job.dx.get(), kStep.c_str(), 10);
     mpf_set_str(job.y0.get(), kYmin.c_str(), 10);
