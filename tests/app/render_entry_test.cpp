@@ -262,8 +262,8 @@ TEST(RenderEntry, DeepProgressShowsTheLeastAdvancedStripInTheTitle)
     // The titles while it ran; the deep limit's title follows the picture.
     const std::vector<std::string> titles = request.observer.all("title");
     ASSERT_GE(titles.size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(titles.begin(),
-                                       titles.begin() + static_cast<std::ptrdiff_t>(expected.size())),
+    EXPECT_EQ(std::vector<std::string>(
+                  titles.begin(), titles.begin() + static_cast<std::ptrdiff_t>(expected.size())),
               expected);
     // Each report repaints the picture, and so does its end.
     EXPECT_EQ(request.observer.all("invalidate").size(), request.progress.stripProgress.size() + 1);

@@ -1,7 +1,7 @@
 // The Qt dialogs behind the program's questions: titles, texts, buttons and answers, and the
 // file dialogs' filters.
-#include "ui/qt_prompts.h"
 #include "tests/ui/support/program_fixture.h"
+#include "ui/qt_prompts.h"
 
 #include <functional>
 
