@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -78,18 +79,19 @@ void deepJulia(Program& p)
 /// One field of each view number a parameter file stores, in the file's order.
 template <typename T> std::vector<T> stored(ViewState& view, T ViewNumber::*field)
 {
-    std::vector<T> out;
-    const auto take = [&](const auto& numbers, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            out.push_back(numbers[i]->*field);
+    const auto take = [field](std::span<ViewNumber* const> numbers) {
+        std::vector<T> out;
+        for (const ViewNumber* n : numbers) {
+            out.push_back(n->*field);
         }
+        return out;
     };
     if (isMandelbrot(view)) {
-        take(view.mandelbrot.inOrder(), MandelbrotNumbers::kStored);
-    } else {
-        take(view.julia.inOrder(), JuliaNumbers::kStored);
+        const auto numbers = view.mandelbrot.inOrder();
+        return take(std::span(numbers).first(MandelbrotNumbers::kStored));
     }
-    return out;
+    const auto numbers = view.julia.inOrder();
+    return take(std::span(numbers).first(JuliaNumbers::kStored));
 }
 
 std::vector<long double> storedExtended(ViewState& view)
