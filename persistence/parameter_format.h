@@ -130,7 +130,9 @@ struct ParameterHeader
 /// The header of fields read in any mode.
 ParameterHeader headerOf(const FileFields& fields);
 
-// --- Writing. Each writer ignores fields.version and writes its layout's own.
+// --- Writing. Each writer writes its layout's own version byte, whatever fields.version says,
+// the numbers of its layout as given (storedNumberCount(modeWord) of them, in file order) and a
+// missing palette as zeros.
 
 /// Format 43 (.fra): potValue and bailout as extended numbers, the extended view numbers.
 void writeStandardFile(ByteWriter& out, const FileFields& fields);
