@@ -1,50 +1,16 @@
-// Parameter files: the four kinds the program writes (.fra, .fdz, .fpi, .fpz), every older
-// layout it still reads, and the header the browser shows.
+// Parameter files and the program's state: saving the four kinds it writes (.fra, .fdz, .fpi,
+// .fpz), loading every layout it reads, and the header the browser shows.
 #pragma once
 
-#include "persistence/picture_writer.h"
 #include "app/app_state.h"
 #include "app/shell_observer.h"
 #include "app/shell_services.h"
+#include "persistence/parameter_format.h"
+#include "persistence/picture_writer.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace qv {
-
-/// Version bytes of the current layouts.
-inline constexpr std::uint8_t kStandardFormat = 43; ///< .fra
-inline constexpr std::uint8_t kImageFormat = 50; ///< .fpi (and the older format 50 without image)
-inline constexpr std::uint8_t kDeepFormat = 55;  ///< .fdz and .fpz
-
-/// Width of the number text fields this program writes into .fpi files: texts of up to 4999
-/// characters and their zero byte. Files with the older 500-byte fields are read as well.
-inline constexpr std::size_t kImageTextField = 5000;
-
-/// Pictures stored in with-image files are 1..kMaxStoredSide pixels in each direction.
-inline constexpr std::int32_t kMaxStoredSide = 16384;
-
-inline constexpr std::string_view kNotParameterFile = "Not a quorvalis-file!";
-inline constexpr std::string_view kShortParameterFile =
-    "The parameter file is incomplete: it is shorter than its layout.";
-inline constexpr std::string_view kBadPrecision =
-    "The parameter file's precision is out of range (96 to 1048576 bits).";
-inline constexpr std::string_view kBadLimbCount =
-    "The parameter file holds a number with more digits than its precision allows.";
-inline constexpr std::string_view kBadPictureSize =
-    "The picture in the parameter file has a size out of range (1 to 16384 pixels each way).";
-inline constexpr std::string_view kPictureTooLarge =
-    "The picture in the parameter file is too large to be held in memory.";
-
-/// What the browser shows of a parameter file.
-struct ParameterHeader
-{
-    bool mandelbrot = true;           ///< bit 0 of the stored mode word
-    std::int32_t deepZoom = 0;        ///< as stored; 0 for the older layouts
-    std::int32_t precisionShown = 80; ///< 80 without deep zoom, else the stored precisionBits
-};
 
 // --- Saving. Each writes the whole file (replacing an old one only once the new one is
 // complete), then the thumbnail: the path with ".jpg" appended. False when the file could not
