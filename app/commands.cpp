@@ -1,8 +1,8 @@
 // The menu table and the commands that need no window.
 #include "app/commands.h"
 
-#include "palette/palette_generator.h"
 #include "app/startup.h"
+#include "palette/palette_generator.h"
 
 namespace qv {
 

@@ -2,12 +2,12 @@
 // bound once by the program (windows or console) or by a test.
 #pragma once
 
+#include "app/app_state.h"
+#include "app/shell_observer.h"
+#include "base/prompts.h"
 #include "palette/palette_generator.h"
 #include "palette/palette_host.h"
 #include "palette/palette_random.h"
-#include "app/app_state.h"
-#include "base/prompts.h"
-#include "app/shell_observer.h"
 
 namespace qv {
 

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "app/app_state.h"
-#include "base/prompts.h"
 #include "app/shell_observer.h"
 #include "app/shell_services.h"
+#include "base/prompts.h"
 
 #include <cstdint>
 #include <string>

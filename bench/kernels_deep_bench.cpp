@@ -1,8 +1,8 @@
 // Speed of the deep kernel in orbit iterations per second, one thread, beside a bare loop of the
 // same GMP calls, which bounds what any deep kernel can reach.
+#include "base/mp_float.h"
 #include "engine/kernel_kind.h"
 #include "engine/kernels_deep.h"
-#include "base/mp_float.h"
 #include "engine/strip_job.h"
 
 #include <benchmark/benchmark.h>

@@ -2,10 +2,10 @@
 // terminal, the interrupt flag in place of Esc, and no questions to a person.
 #pragma once
 
-#include "engine/render_progress.h"
-#include "palette/palette_host.h"
 #include "app/app_state.h"
 #include "base/prompts.h"
+#include "engine/render_progress.h"
+#include "palette/palette_host.h"
 
 #include <atomic>
 #include <chrono>

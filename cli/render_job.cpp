@@ -1,21 +1,21 @@
 // One run of quorvalis-render.
 #include "cli/render_job.h"
 
+#include "app/app_state.h"
+#include "app/render_entry.h"
+#include "app/render_observer.h"
+#include "app/shell_services.h"
+#include "app/startup.h"
+#include "base/file_io.h"
 #include "cli/headless_host.h"
 #include "cli/info.h"
 #include "cli/raw_file.h"
-#include "app/render_entry.h"
-#include "app/render_observer.h"
 #include "engine/view_state.h"
 #include "imaging/picture_files.h"
 #include "palette/palette_file.h"
 #include "palette/palette_random.h"
-#include "base/file_io.h"
 #include "persistence/parameter_files.h"
 #include "persistence/picture_writer.h"
-#include "app/app_state.h"
-#include "app/shell_services.h"
-#include "app/startup.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,7 +28,6 @@
 #include <string>
 #include <system_error>
 #include <unistd.h>
-
 
 namespace qv::cli {
 namespace {
@@ -138,7 +137,7 @@ public:
     Run(const Options& options, const RunEnvironment& environment)
         : m_options(options), m_environment(environment),
           m_progress(environment.interrupted,
-                 !options.quiet && environment.errIsTerminal ? environment.err : nullptr),
+                     !options.quiet && environment.errIsTerminal ? environment.err : nullptr),
           m_paletteHost(m_app), m_services{m_prompts, m_observer, m_paletteHost, m_random}
     {
     }

@@ -1,8 +1,8 @@
 // The deep renderer: arbitrary precision at the view's precisionBits, one worker per strip,
 // each stepping its y with GMP additions as the kernel would within the strip.
+#include "base/mp_float.h"
 #include "engine/kernel_kind.h"
 #include "engine/kernels_deep.h"
-#include "base/mp_float.h"
 #include "engine/render_workers.h"
 #include "engine/strip_job.h"
 #include "engine/strip_layout.h"
@@ -151,8 +151,7 @@ RenderOutcome renderDeep(const RenderPass& pass)
                          [&run](std::int32_t i, bool ownThread) {
                              runDeepWorker(run, static_cast<std::size_t>(i), ownThread);
                          });
-        const WaitTurn turn{std::chrono::milliseconds(10), false,
-                            pass.options.deepRepaintInterval};
+        const WaitTurn turn{std::chrono::milliseconds(10), false, pass.options.deepRepaintInterval};
         outcome.stopped = waitForWorkers(pass.progress, pass.options, run, turn, [&] {
             pass.progress.showStripProgress(percentDone(run, layout));
         });

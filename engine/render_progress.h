@@ -23,6 +23,7 @@ public:
     /// The single-threaded renderer's finished row `row` (0 = top) as colours 0x00RRGGBB, to
     /// be shown at once.
     virtual void drawRow(std::int32_t row, std::span<const std::uint32_t> colours) = 0;
+
     /// A deep render's progress, every RenderOptions::deepRepaintInterval: the percentage done
     /// of its least advanced strip. Only a caller that shows it needs to override this.
     virtual void showStripProgress(std::int32_t /*percentDone*/) {}

@@ -31,9 +31,9 @@ void computeRow(const RenderPass& pass, const SinglePixels& px, const Palette& s
     const std::size_t base = rowOffset(row, it.width);
     long double x = xmin;
     for (std::int32_t col = 0; col < it.width; ++col) {
-        const PixelEscape e = iteratePixelExtended(px.kind, px.limits, x, y,
-                                                   px.mandelbrot ? x : px.juliaCr,
-                                                   px.mandelbrot ? y : px.juliaCi);
+        const PixelEscape e =
+            iteratePixelExtended(px.kind, px.limits, x, y, px.mandelbrot ? x : px.juliaCr,
+                                 px.mandelbrot ? y : px.juliaCi);
         const std::size_t at = base + static_cast<std::size_t>(col);
         if (raw != nullptr) {
             raw->counts[at] = e.count;

@@ -57,8 +57,8 @@ std::int32_t finishPicture(const RenderPass& pass, const std::vector<std::uint8_
         colourPass(iterations, pass.job.colours, pass.target.palette, first, row - 1);
         computed += row - first;
     }
-    buildPicture(pass.target.picture, iterations, pass.target.palette,
-                 pass.job.colours.drawingMode, pass.job.colours.paletteOffset);
+    buildPicture(pass.target.picture, iterations, pass.target.palette, pass.job.colours.drawingMode,
+                 pass.job.colours.paletteOffset);
     return computed;
 }
 

@@ -2,11 +2,11 @@
 // picture and its thumbnail, each encoded by the file name's extension and written whole.
 #pragma once
 
+#include "app/app_state.h"
 #include "engine/iteration_buffer.h"
 #include "engine/picture_buffer.h"
 #include "palette/palette.h"
 #include "persistence/picture_writer.h"
-#include "app/app_state.h"
 
 #include <cstdint>
 #include <functional>

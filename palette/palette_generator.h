@@ -2,11 +2,11 @@
 // the mirror options and the default parameter sets.
 #pragma once
 
+#include "base/prompts.h"
 #include "palette/palette.h"
 #include "palette/palette_host.h"
 #include "palette/palette_random.h"
 #include "palette/palette_state.h"
-#include "base/prompts.h"
 
 #include <cstdint>
 

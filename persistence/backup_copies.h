@@ -2,9 +2,9 @@
 // into the backup folder beside the program, named by the date and time.
 #pragma once
 
+#include "app/app_state.h"
 #include "app/backup_form.h"
 #include "persistence/picture_writer.h"
-#include "app/app_state.h"
 
 #include <cstdint>
 #include <string>

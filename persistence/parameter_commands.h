@@ -3,10 +3,10 @@
 // and the refresh of the open dialogs are the caller's.
 #pragma once
 
-#include "persistence/picture_writer.h"
 #include "app/app_state.h"
-#include "base/prompts.h"
 #include "app/shell_services.h"
+#include "base/prompts.h"
+#include "persistence/picture_writer.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
 // The quorvalis program: start-up, the two windows, and the event loop until quit.
-#include "palette/palette_random.h"
 #include "app/app_state.h"
+#include "palette/palette_random.h"
 #include "ui/qt_program.h"
 #include "ui/qt_prompts.h"
 #include "ui/qt_startup.h"

@@ -1,8 +1,8 @@
 // QtProgram: windows, commands and the paint protocol of the running program.
 #include "ui/qt_program.h"
 
-#include "engine/colouring.h"
 #include "app/render_entry.h"
+#include "engine/colouring.h"
 #include "engine/view_state.h"
 #include "persistence/backup_copies.h"
 #include "persistence/parameter_commands.h"

@@ -4,15 +4,15 @@
 // and palette code report.
 #pragma once
 
-#include "app/render_entry.h"
-#include "app/render_observer.h"
-#include "engine/render_progress.h"
-#include "imaging/picture_files.h"
 #include "app/app_state.h"
 #include "app/commands.h"
-#include "base/prompts.h"
-#include "ui/qt_escape_watcher.h"
+#include "app/render_entry.h"
+#include "app/render_observer.h"
 #include "app/shell_services.h"
+#include "base/prompts.h"
+#include "engine/render_progress.h"
+#include "imaging/picture_files.h"
+#include "ui/qt_escape_watcher.h"
 
 #include <cstdint>
 #include <deque>
@@ -27,10 +27,7 @@ namespace qv {
 class MenuWindow;
 class PictureWindow;
 
-class QtProgram : public QObject,
-                  public RenderProgress,
-                  public RenderObserver,
-                  public PaletteHost
+class QtProgram : public QObject, public RenderProgress, public RenderObserver, public PaletteHost
 {
     Q_OBJECT
 
