@@ -125,9 +125,7 @@ std::int32_t percentDone(DeepRun& run, const StripLayout& layout)
 RenderOutcome renderDeep(const RenderPass& pass)
 {
     DeepRun run;
-    run.kind = kernelKindForMode(drawingMode(pass.view.modeWord));
-    run.width = pass.job.width;
-    run.height = pass.job.height;
+    prepareShared(run, pass);
     run.idleWorkers = pass.options.idleDeepWorkers;
     WindowRef w = currentWindow(pass.view);
     mpf_sub(w.dy.mp(), w.ymax.mp(), w.ymin.mp());
@@ -137,7 +135,6 @@ RenderOutcome renderDeep(const RenderPass& pass)
     const StripLayout layout = stripLayout(run.height, pass.job.threads);
     const std::size_t workers = layout.strips.size();
     run.progress = std::vector<std::atomic<std::int32_t>>(workers);
-    run.rowDone.assign(static_cast<std::size_t>(run.height), 0);
     run.strips.reserve(workers);
     for (std::size_t i = 0; i < workers; ++i) {
         addStrip(run, pass, layout, i);

@@ -95,16 +95,13 @@ void runThreadedWorker(ThreadedRun& run)
 RenderOutcome renderThreaded(const RenderPass& pass)
 {
     ThreadedRun run;
-    run.kind = kernelKindForMode(drawingMode(pass.view.modeWord));
-    run.width = pass.job.width;
-    run.height = pass.job.height;
+    prepareShared(run, pass);
     WindowRef w = currentWindow(pass.view);
     w.dx.ext = (w.xmax.ext - w.xmin.ext) / static_cast<long double>(run.width);
     w.dy.ext = (w.ymax.ext - w.ymin.ext) / static_cast<long double>(run.height);
     const auto rows = static_cast<std::size_t>(run.height);
     run.stripOfRow.resize(rows);
     run.rowY.resize(rows);
-    run.rowDone.assign(rows, 0);
     const StripLayout layout = stripLayout(run.height, pass.job.threads);
     for (const StripBounds& bounds : layout.strips) {
         addStrip(run, pass, bounds, layout.rowsPerStrip);

@@ -127,6 +127,9 @@ struct WorkerShared
     std::atomic<std::int32_t> stopFlag{0};
 };
 
+/// Sets the kernel kind and the size of the pass, with no row done yet.
+void prepareShared(WorkerShared& shared, const RenderPass& pass);
+
 /// How the wait loop of one renderer turns.
 struct WaitTurn
 {

@@ -38,6 +38,14 @@ void keepRaw(RawResults* raw, const IterationBuffer& iterations)
     raw->b.assign(iterations.b.begin(), iterations.b.begin() + n);
 }
 
+void prepareShared(WorkerShared& shared, const RenderPass& pass)
+{
+    shared.kind = kernelKindForMode(drawingMode(pass.view.modeWord));
+    shared.width = pass.job.width;
+    shared.height = pass.job.height;
+    shared.rowDone.assign(static_cast<std::size_t>(pass.job.height), 0);
+}
+
 std::int32_t finishPicture(const RenderPass& pass, const std::vector<std::uint8_t>& rowDone)
 {
     IterationBuffer& iterations = pass.target.iterations;
