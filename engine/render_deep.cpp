@@ -29,22 +29,11 @@ void addStrip(DeepRun& run, const RenderPass& pass, const StripLayout& layout, s
     const ViewState& view = pass.view;
     const WindowRef w = currentWindow(pass.view);
     const StripBounds& bounds = layout.strips[i];
-    IterationBuffer& it = pass.target.iterations;
     DeepStripJob& job = run.strips.emplace_back(view.precisionBits);
     job.threadIndex = static_cast<std::int32_t>(i);
-    job.iterMax = view.iterMax;
-    const std::size_t offset = rowOffset(bounds.firstRow, run.width);
-    job.counts = it.counts.data() + offset;
-    job.a = it.a.data() + offset;
-    job.b = it.b.data() + offset;
-    job.mandelbrot = isMandelbrot(view) ? 1 : 0;
-    job.width = run.width;
-    job.rowsPerStrip = layout.rowsPerStrip;
     // Strips that meet share no row: the one starting there computes it, so that the picture
     // never depends on which worker writes last.
-    job.firstRow = bounds.firstRow;
-    job.lastRow = bounds.lastRow;
-    job.bailout = view.bailout;
+    fillStripFields(job, pass, bounds, layout.rowsPerStrip);
     mpf_set(job.x0.get(), w.xmin.mp());
     mpf_set(job.dx.get(), w.dx.mp());
     mpf_mul_ui(job.y0.get(), w.dy.mp(), static_cast<unsigned long>(bounds.firstRow));

@@ -28,19 +28,8 @@ void addStrip(ThreadedRun& run, const RenderPass& pass, const StripBounds& bound
 {
     const ViewState& view = pass.view;
     const WindowRef w = currentWindow(pass.view);
-    IterationBuffer& it = pass.target.iterations;
     StripJob job;
-    job.iterMax = view.iterMax;
-    const std::size_t offset = rowOffset(bounds.firstRow, run.width);
-    job.counts = it.counts.data() + offset;
-    job.a = it.a.data() + offset;
-    job.b = it.b.data() + offset;
-    job.mandelbrot = isMandelbrot(view) ? 1 : 0;
-    job.width = run.width;
-    job.rowsPerStrip = rowsPerStrip;
-    job.firstRow = bounds.firstRow;
-    job.lastRow = bounds.lastRow;
-    job.bailout = view.bailout;
+    fillStripFields(job, pass, bounds, rowsPerStrip);
     job.xmin = w.xmin.ext;
     job.xmax = w.xmax.ext;
     job.dx = w.dx.ext;

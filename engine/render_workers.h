@@ -4,6 +4,7 @@
 
 #include "engine/kernel_kind.h"
 #include "engine/renderer.h"
+#include "engine/strip_layout.h"
 
 #include <algorithm>
 #include <atomic>
@@ -71,6 +72,26 @@ struct RowScratch
 inline std::size_t rowOffset(std::int32_t rows, std::int32_t width)
 {
     return static_cast<std::size_t>(rows) * static_cast<std::size_t>(width);
+}
+
+/// The fields both kinds of strip job take alike: the view's limits and type, the output arrays
+/// advanced to the strip's first row, the strip and the picture width.
+template <typename Job>
+void fillStripFields(Job& job, const RenderPass& pass, const StripBounds& bounds,
+                     std::int32_t rowsPerStrip)
+{
+    IterationBuffer& it = pass.target.iterations;
+    const std::size_t offset = rowOffset(bounds.firstRow, pass.job.width);
+    job.iterMax = pass.view.iterMax;
+    job.counts = it.counts.data() + offset;
+    job.a = it.a.data() + offset;
+    job.b = it.b.data() + offset;
+    job.mandelbrot = isMandelbrot(pass.view) ? 1 : 0;
+    job.width = pass.job.width;
+    job.rowsPerStrip = rowsPerStrip;
+    job.firstRow = bounds.firstRow;
+    job.lastRow = bounds.lastRow;
+    job.bailout = pass.view.bailout;
 }
 
 /// Whole milliseconds since `start`, in seconds.
