@@ -7,8 +7,11 @@
 #include "persistence/backup_copies.h"
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
+#include "ui/dialog_support.h"
 #include "ui/menu_window.h"
 #include "ui/picture_window.h"
+
+#include <algorithm>
 
 #include <QApplication>
 
@@ -70,6 +73,34 @@ void QtProgram::runPendingCommands()
         m_pending.pop_front();
         runCommand(id);
     }
+    while (!m_pendingActions.empty() && m_app.shell.rendering == 0 && !m_quitting) {
+        const std::function<void()> action = std::move(m_pendingActions.front().action);
+        m_pendingActions.pop_front();
+        action();
+    }
+}
+
+void QtProgram::whenIdle(std::function<void()> action, const void* key)
+{
+    if (m_app.shell.rendering == 0 && m_pending.empty() && m_pendingActions.empty()) {
+        action();
+        return;
+    }
+    if (key != nullptr) {
+        for (PendingAction& pending : m_pendingActions) {
+            if (pending.key == key) {
+                pending.action = std::move(action);
+                return;
+            }
+        }
+    }
+    m_pendingActions.push_back({std::move(action), key});
+}
+
+void QtProgram::adoptDialog(ProgramDialog* dialog)
+{
+    m_dialogs.push_back(dialog);
+    connect(dialog, &QObject::destroyed, this, [this, dialog] { std::erase(m_dialogs, dialog); });
 }
 
 void QtProgram::runCommand(CommandId id)
@@ -170,6 +201,7 @@ void QtProgram::quit()
     m_quitting = true;
     m_app.shell.quitRequested = 1;
     m_pending.clear();
+    m_pendingActions.clear();
     if (m_picture) {
         m_menu->hide();
         m_picture->hide();
@@ -185,8 +217,14 @@ void QtProgram::requestRender()
 
 void QtProgram::refreshOpenDialogs()
 {
-    // The parameters, location, palette and statistics dialogs and the browser are not part of
-    // this program yet, so none can be open.
+    // A refill may run code that closes a dialog: walk a copy.
+    const std::vector<ProgramDialog*> open = m_dialogs;
+    for (ProgramDialog* dialog : open) {
+        if (std::find(m_dialogs.begin(), m_dialogs.end(), dialog) != m_dialogs.end() &&
+            dialog->isVisible()) {
+            dialog->refill();
+        }
+    }
 }
 
 void QtProgram::renderNow()

@@ -16,9 +16,11 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include <QObject>
 
@@ -26,6 +28,7 @@ namespace qv {
 
 class MenuWindow;
 class PictureWindow;
+class ProgramDialog;
 
 class QtProgram : public QObject, public RenderProgress, public RenderObserver, public PaletteHost
 {
@@ -121,8 +124,20 @@ public:
     void reopenPaletteDialog() override;
     void redisplayPicture() override;
 
-    /// Runs the commands held back while a render ran, unless a render runs again.
+    /// Runs the commands and dialog actions held back while a render ran, unless a render
+    /// runs again.
     void runPendingCommands();
+
+    /// Runs a dialog's action now, or when the running render has ended. A pending action
+    /// with the same non-null `key` is replaced (a slider or a list keeps only its latest
+    /// value).
+    void whenIdle(std::function<void()> action, const void* key = nullptr);
+
+    /// Dialog actions held back while a render ran.
+    std::size_t pendingActions() const { return m_pendingActions.size(); }
+
+    /// Adds an open dialog that refreshOpenDialogs refills; it leaves the set when destroyed.
+    void adoptDialog(ProgramDialog* dialog);
 
 private:
     void runCommand(CommandId id);
@@ -139,6 +154,15 @@ private:
     std::unique_ptr<PictureWindow> m_picture;
     MenuWindow* m_menu = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;
+
+    struct PendingAction
+    {
+        std::function<void()> action;
+        const void* key = nullptr;
+    };
+
+    std::deque<PendingAction> m_pendingActions;
+    std::vector<ProgramDialog*> m_dialogs;
     RenderOptions m_renderOptions;
     bool m_quitting = false;
     int m_escapePolls = 0;

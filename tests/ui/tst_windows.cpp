@@ -1,10 +1,12 @@
 // The two windows and the menu: placement, titles, fixed sizes, the menu's captions, ids and
 // order, and the commands that quit or reset the view, answered by scripted dialogs.
 #include "tests/ui/support/program_fixture.h"
+#include "ui/dialog_support.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QTest>
 
 using qv::CommandId;
@@ -276,6 +278,48 @@ private slots:
         f.program.runPendingCommands();
         QCOMPARE(f.prompts.texts(), (std::vector<std::string>{"Do you want to quit?"}));
         QVERIFY(f.program.pendingCommands().empty());
+    }
+
+    // A slider dragged during a render leaves only its last position; other actions keep
+    // their order and run after the commands that waited before them.
+    void dialogActionsDuringARenderKeepOnlyTheLatestValue()
+    {
+        ProgramFixture f;
+        QVERIFY(f.showWindows());
+        std::vector<int> ran;
+        const int slider = 0;
+        f.app.shell.rendering = 1;
+        for (int position : {3, 4, 5}) {
+            f.program.whenIdle([&ran, position] { ran.push_back(position); }, &slider);
+        }
+        f.program.whenIdle([&ran] { ran.push_back(-1); });
+        f.program.whenIdle([&ran] { ran.push_back(-2); });
+        QCOMPARE(f.program.pendingActions(), std::size_t{3});
+        f.app.shell.rendering = 0;
+        f.program.runPendingCommands();
+        QCOMPARE(ran, (std::vector<int>{5, -1, -2}));
+        f.program.whenIdle([&ran] { ran.push_back(9); });
+        QCOMPARE(ran.back(), 9);
+    }
+
+    // The dialogs' background: 200 bands of the first palette entries, none skipped or
+    // stretched, whatever the height.
+    void paletteStripShowsTheFirstEntriesTopDown()
+    {
+        qv::Palette palette;
+        for (std::size_t i = 0; i < 200; ++i) {
+            palette.entries[i] = static_cast<std::uint32_t>(i * 0x010101u);
+        }
+        for (int height : {200, 480, 333}) {
+            QImage image(7, height, QImage::Format_RGB32);
+            QPainter painter(&image);
+            qv::paintPaletteStrip(painter, image.rect(), palette);
+            painter.end();
+            for (int band : {0, 1, 99, 199}) {
+                const int row = (band * height + height / 2) / 200;
+                QCOMPARE(image.pixel(6, row) & 0xffffffu, palette.entries[band]);
+            }
+        }
     }
 };
 
