@@ -18,13 +18,17 @@ struct FileDialogRequest
     std::string defaultExtension; ///< without the point
 };
 
+/// The button a question preselects: Cancel where OK would throw work away.
+enum class DefaultButton { Ok, Cancel };
+
 class Prompts
 {
 public:
     virtual ~Prompts() = default;
     /// An OK box with the title "QUORVALIS" (or `title` when given).
     virtual void message(std::string_view text, std::string_view title = "QUORVALIS") = 0;
-    virtual bool askOkCancel(std::string_view text) = 0;
+    virtual bool askOkCancel(std::string_view text,
+                             DefaultButton preselected = DefaultButton::Ok) = 0;
     virtual bool askYesNo(std::string_view text) = 0;
     /// The text typed, or nothing when the box was cancelled.
     virtual std::optional<std::string> inputText(std::string_view prompt,
@@ -32,6 +36,9 @@ public:
     /// The chosen path, or "" on cancel.
     virtual std::string openFile(const FileDialogRequest& request) = 0;
     virtual std::string saveFile(const FileDialogRequest& request) = 0;
+    /// An existing folder chosen in a folder dialog titled `title` (no new-folder button),
+    /// or "" on cancel.
+    virtual std::string chooseFolder(std::string_view title, std::string_view initialFolder) = 0;
 };
 
 } // namespace qv

@@ -58,7 +58,7 @@ class SilentPrompts : public Prompts
 public:
     void message(std::string_view text, std::string_view) override { lastMessage = text; }
 
-    bool askOkCancel(std::string_view) override { return false; }
+    bool askOkCancel(std::string_view, DefaultButton = DefaultButton::Ok) override { return false; }
 
     bool askYesNo(std::string_view) override { return false; }
 
@@ -70,6 +70,8 @@ public:
     std::string openFile(const FileDialogRequest&) override { return {}; }
 
     std::string saveFile(const FileDialogRequest&) override { return {}; }
+
+    std::string chooseFolder(std::string_view, std::string_view) override { return {}; }
 
     std::string lastMessage;
 };

@@ -54,10 +54,12 @@ void QtPrompts::message(std::string_view text, std::string_view title)
     box.exec();
 }
 
-bool QtPrompts::askOkCancel(std::string_view text)
+bool QtPrompts::askOkCancel(std::string_view text, DefaultButton preselected)
 {
     QMessageBox box(QMessageBox::Question, qs(kTitle), qs(text),
                     QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(preselected == DefaultButton::Cancel ? QMessageBox::Cancel
+                                                              : QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }
 
@@ -87,6 +89,14 @@ std::string QtPrompts::openFile(const FileDialogRequest& request)
 std::string QtPrompts::saveFile(const FileDialogRequest& request)
 {
     return runFileDialog(request, true);
+}
+
+std::string QtPrompts::chooseFolder(std::string_view title, std::string_view initialFolder)
+{
+    const QString folder = initialFolder.empty() ? QDir::currentPath() : qs(initialFolder);
+    const QString chosen = QFileDialog::getExistingDirectory(
+        m_parent, qs(title), folder, QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly);
+    return chosen.toStdString();
 }
 
 std::string QtPrompts::runFileDialog(const FileDialogRequest& request, bool save)

@@ -24,12 +24,13 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
 
     void message(std::string_view text, std::string_view title) override;
-    bool askOkCancel(std::string_view text) override;
+    bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok) override;
     bool askYesNo(std::string_view text) override;
     std::optional<std::string> inputText(std::string_view prompt,
                                          std::string_view proposed) override;
     std::string openFile(const FileDialogRequest& request) override;
     std::string saveFile(const FileDialogRequest& request) override;
+    std::string chooseFolder(std::string_view title, std::string_view initialFolder) override;
 
 private:
     std::string runFileDialog(const FileDialogRequest& request, bool save);

@@ -62,9 +62,13 @@ void ScriptedPrompts::message(std::string_view text, std::string_view title)
     record({"message", std::string(text), std::string(title), {}});
 }
 
-bool ScriptedPrompts::askOkCancel(std::string_view text)
+bool ScriptedPrompts::askOkCancel(std::string_view text, DefaultButton preselected)
 {
-    const auto reply = next({"okCancel", std::string(text), std::string(kQuestionTitle), {}});
+    const auto reply = next({"okCancel",
+                             std::string(text),
+                             std::string(kQuestionTitle),
+                             {},
+                             preselected == DefaultButton::Cancel});
     return reply && (*reply == "ok" || *reply == "yes");
 }
 
@@ -87,6 +91,14 @@ std::string ScriptedPrompts::openFile(const FileDialogRequest& request)
 std::string ScriptedPrompts::saveFile(const FileDialogRequest& request)
 {
     return next({"save", request.title, request.title, request}).value_or("");
+}
+
+std::string ScriptedPrompts::chooseFolder(std::string_view title, std::string_view initialFolder)
+{
+    FileDialogRequest request;
+    request.title = std::string(title);
+    request.initialFolder = std::string(initialFolder);
+    return next({"folder", request.title, request.title, request}).value_or("");
 }
 
 } // namespace qv::test

@@ -31,10 +31,12 @@ public:
 
     struct Asked
     {
-        std::string kind; ///< "message", "okCancel", "yesNo", "input", "open", "save"
+        std::string kind; ///< "message", "okCancel", "yesNo", "input", "open", "save",
+                          ///< "folder"
         std::string text; ///< message, question or prompt; the title of a file dialog
         std::string title;
-        FileDialogRequest file; ///< file dialogs only
+        FileDialogRequest file; ///< file dialogs only (a folder dialog: its initial folder)
+        bool cancelPreselected = false;
     };
 
     /// Every message and question asked so far, in order.
@@ -52,12 +54,13 @@ public:
     std::function<void(const Asked&)> onAsk;
 
     void message(std::string_view text, std::string_view title) override;
-    bool askOkCancel(std::string_view text) override;
+    bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok) override;
     bool askYesNo(std::string_view text) override;
     std::optional<std::string> inputText(std::string_view prompt,
                                          std::string_view proposed) override;
     std::string openFile(const FileDialogRequest& request) override;
     std::string saveFile(const FileDialogRequest& request) override;
+    std::string chooseFolder(std::string_view title, std::string_view initialFolder) override;
 
 private:
     void record(Asked asked);
