@@ -31,6 +31,28 @@ constexpr const char* kWidestField = "-0.1234567";
 
 constexpr std::array<std::string_view, 3> kColumnSuffix = {" start", " step", " stop"};
 
+// Where the dialog first appears: beside the picture below the menu window, else below the
+// picture, so that the recoloured picture stays in sight; kept on the screen. A request the
+// window manager may overrule.
+QPoint placeBeside(const QWidget* owner, QSize size)
+{
+    if (owner == nullptr || owner->screen() == nullptr) {
+        return {40, 40};
+    }
+    const QRect free = owner->screen()->availableGeometry();
+    const QRect picture = owner->frameGeometry();
+    QPoint place = picture.topRight() + QPoint(21, 80);
+    if (place.x() + size.width() > free.right() &&
+        picture.bottom() + 40 + size.height() <= free.bottom()) {
+        place = QPoint(picture.left(), picture.bottom() + 40);
+    }
+    place.setX(
+        std::clamp(place.x(), free.left(), std::max(free.left(), free.right() - size.width())));
+    place.setY(
+        std::clamp(place.y(), free.top(), std::max(free.top(), free.bottom() - size.height())));
+    return place;
+}
+
 } // namespace
 
 PaletteDialog::PaletteDialog(AppState& app, QtProgram& program, QWidget* owner)
@@ -49,18 +71,7 @@ PaletteDialog* PaletteDialog::open(PaletteDialog* existing, AppState& app, QtPro
     if (dialog == nullptr) {
         dialog = new PaletteDialog(app, program, owner);
         program.adoptDialog(dialog);
-        // Beside the picture, below the menu window, so that the recoloured picture stays in
-        // sight; a request the window manager may overrule.
-        QPoint place =
-            owner != nullptr ? owner->geometry().topRight() + QPoint(21, 80) : QPoint(40, 40);
-        if (const QScreen* screen = owner != nullptr ? owner->screen() : nullptr) {
-            const QRect free = screen->availableGeometry();
-            place.setX(std::clamp(place.x(), free.left(),
-                                  std::max(free.left(), free.right() - dialog->width())));
-            place.setY(std::clamp(place.y(), free.top(),
-                                  std::max(free.top(), free.bottom() - dialog->height())));
-        }
-        dialog->move(place);
+        dialog->move(placeBeside(owner, dialog->size()));
     }
     if (!dialog->isVisible()) {
         dialog->m_offsetInTitle = false;
@@ -98,6 +109,7 @@ void PaletteDialog::build()
             const int top = 5 + 20 * channel;
             m_labels[i] = new QLabel(this);
             m_labels[i]->setAutoFillBackground(true);
+            m_labels[i]->setIndent(2);
             m_fields[i] = new QLineEdit(this);
             // The label of the second step is 12 units high, as laid out from the start.
             const int labelHeight = column == 1 && channel == 1 ? 12 : 14;
@@ -126,6 +138,7 @@ void PaletteDialog::build()
 
     auto* maxStepLabel = new QLabel(QStringLiteral("Max color step"), this);
     maxStepLabel->setAutoFillBackground(true);
+    maxStepLabel->setIndent(2);
     placements.push_back({maxStepLabel, 170, 65, 70, 14, 0});
     m_maxStep = new QLineEdit(this);
     placements.push_back({m_maxStep, 260, 65, 35, 14, fieldWidth});
