@@ -53,6 +53,47 @@ QPoint placeBeside(const QWidget* owner, QSize size)
     return place;
 }
 
+// A control's place in dialog units, and the pixels its text needs (0: its size hint's).
+struct Placement
+{
+    QWidget* widget;
+    int left, top, width, height, needed;
+};
+
+// Each control takes at least its laid-out size and grows to show its whole text; a control
+// that grew pushes those to its right along, so that none covers another. Returns the size
+// the dialog needs.
+QSize placeControls(std::vector<Placement> placements, const DialogUnits& units)
+{
+    std::sort(placements.begin(), placements.end(),
+              [](const Placement& a, const Placement& b) { return a.left < b.left; });
+    std::vector<QRect> placed;
+    QRect bounds = units.rect(0, 0, 380, 140);
+    for (const Placement& p : placements) {
+        QRect r = units.rect(p.left, p.top, p.width, p.height);
+        const QSize hint = p.widget->sizeHint();
+        const bool textSized = qobject_cast<QLabel*>(p.widget) != nullptr ||
+                               qobject_cast<QCheckBox*>(p.widget) != nullptr;
+        r.setWidth(std::max({r.width(), p.needed, textSized ? hint.width() : 0}));
+        if (qobject_cast<QSlider*>(p.widget) == nullptr) {
+            r.setHeight(std::max(r.height(), hint.height()));
+        }
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const QRect& other : placed) {
+                if (r.intersects(other)) {
+                    r.moveLeft(other.right() + 1 + units.x(3));
+                    moved = true;
+                }
+            }
+        }
+        p.widget->setGeometry(r);
+        placed.push_back(r);
+        bounds = bounds.united(r.adjusted(0, 0, units.x(2), units.y(5)));
+    }
+    return bounds.size();
+}
+
 } // namespace
 
 PaletteDialog::PaletteDialog(AppState& app, QtProgram& program, QWidget* owner)
@@ -61,6 +102,7 @@ PaletteDialog::PaletteDialog(AppState& app, QtProgram& program, QWidget* owner)
     setFont(QFont(QStringLiteral("Arial"), 10));
     setWindowTitle(qs(kPaletteDialogTitle));
     build();
+    connectActions();
     showSettings();
 }
 
@@ -90,12 +132,6 @@ void PaletteDialog::build()
     const auto buttonWidth = [&](const QString& text) {
         return metrics.horizontalAdvance(text) + 2 * style()->pixelMetric(QStyle::PM_ButtonMargin) +
                2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-    };
-
-    struct Placement
-    {
-        QWidget* widget;
-        int left, top, width, height, needed;
     };
 
     std::vector<Placement> placements;
@@ -156,37 +192,11 @@ void PaletteDialog::build()
     m_slider->setPageStep(5);
     placements.push_back({m_slider, 5, 115, 320, 20, 0});
 
-    // Each control takes at least its laid-out size and grows to show its whole text; a
-    // control that grew pushes those to its right along, so that none covers another.
-    std::sort(placements.begin(), placements.end(),
-              [](const Placement& a, const Placement& b) { return a.left < b.left; });
-    const DialogUnits units(font());
-    std::vector<QRect> placed;
-    QRect bounds = units.rect(0, 0, 380, 140);
-    for (const Placement& p : placements) {
-        QRect r = units.rect(p.left, p.top, p.width, p.height);
-        const QSize hint = p.widget->sizeHint();
-        const bool textSized = qobject_cast<QLabel*>(p.widget) != nullptr ||
-                               qobject_cast<QCheckBox*>(p.widget) != nullptr;
-        r.setWidth(std::max({r.width(), p.needed, textSized ? hint.width() : 0}));
-        if (qobject_cast<QSlider*>(p.widget) == nullptr) {
-            r.setHeight(std::max(r.height(), hint.height()));
-        }
-        for (bool moved = true; moved;) {
-            moved = false;
-            for (const QRect& other : placed) {
-                if (r.intersects(other)) {
-                    r.moveLeft(other.right() + 1 + units.x(3));
-                    moved = true;
-                }
-            }
-        }
-        p.widget->setGeometry(r);
-        placed.push_back(r);
-        bounds = bounds.united(r.adjusted(0, 0, units.x(2), units.y(5)));
-    }
-    setFixedSize(bounds.size());
+    setFixedSize(placeControls(placements, DialogUnits(font())));
+}
 
+void PaletteDialog::connectActions()
+{
     connect(button(PaletteButton::Generate), &QPushButton::clicked, this,
             [this] { act([this] { generate(); }); });
     connect(button(PaletteButton::Random), &QPushButton::clicked, this,
@@ -257,6 +267,8 @@ void PaletteDialog::showSettings()
     }
     setWindowTitle(
         qs(m_offsetInTitle ? offsetTitle(state.paletteOffset) : std::string(kPaletteDialogTitle)));
+    // A loaded or reset palette is also the background's.
+    update();
 }
 
 void PaletteDialog::showLabels()
@@ -290,7 +302,10 @@ PaletteFields PaletteDialog::shownFields() const
 
 void PaletteDialog::generate()
 {
-    if (generateFromFields(m_app, m_program.services(), shownFields()) == Recolouring::RenderDue) {
+    const Recolouring recolouring = generateFromFields(m_app, m_program.services(), shownFields());
+    // The background shows the new table too.
+    update();
+    if (recolouring == Recolouring::RenderDue) {
         m_program.renderNow();
     }
 }

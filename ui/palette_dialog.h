@@ -60,7 +60,7 @@ public:
 
 private:
     void build();
-    void placeAt(QWidget* widget, int left, int top, int width, int height, int neededWidth);
+    void connectActions();
     void act(std::function<void()> action, bool fromSlider = false);
     void showSettings();
     void showLabels();
