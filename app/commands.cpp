@@ -63,6 +63,7 @@ bool commandAvailable(CommandId id)
     case CommandId::SavePicture:
     case CommandId::Exit:
     case CommandId::OriginalMandelbrot:
+    case CommandId::PaletteControl:
         return true;
     default:
         return false;

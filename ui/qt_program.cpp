@@ -9,6 +9,7 @@
 #include "persistence/parameter_files.h"
 #include "ui/dialog_support.h"
 #include "ui/menu_window.h"
+#include "ui/palette_dialog.h"
 #include "ui/picture_window.h"
 
 #include <algorithm>
@@ -42,6 +43,9 @@ QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
 
 QtProgram::~QtProgram()
 {
+    // The dialogs the picture window owns leave the dialog list when they are destroyed: the
+    // list must still exist then.
+    m_picture.reset();
     qApp->removeEventFilter(m_escape.get());
 }
 
@@ -126,6 +130,9 @@ void QtProgram::runCommand(CommandId id)
         break;
     case CommandId::Exit:
         confirmQuit();
+        break;
+    case CommandId::PaletteControl:
+        m_paletteDialog = PaletteDialog::open(m_paletteDialog, m_app, *this, m_picture.get());
         break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);
@@ -382,7 +389,9 @@ void QtProgram::clearPictureFromImage()
 
 void QtProgram::reopenPaletteDialog()
 {
-    // No palette dialog exists yet, so none is open.
+    if (m_paletteDialog != nullptr && m_paletteDialog->isVisible()) {
+        m_paletteDialog->refill();
+    }
 }
 
 void QtProgram::redisplayPicture()

@@ -27,6 +27,7 @@
 namespace qv {
 
 class MenuWindow;
+class PaletteDialog;
 class PictureWindow;
 class ProgramDialog;
 
@@ -152,7 +153,8 @@ private:
     std::unique_ptr<EscapeWatcher> m_escape;
     std::unique_ptr<QtPictureWriter> m_pictures;
     std::unique_ptr<PictureWindow> m_picture;
-    MenuWindow* m_menu = nullptr; ///< owned by the picture window
+    MenuWindow* m_menu = nullptr;             ///< owned by the picture window
+    PaletteDialog* m_paletteDialog = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;
 
     struct PendingAction

@@ -110,7 +110,7 @@ private slots:
             {"Fractal",
              {{"Fractal Parameters", 165, false},
               {"Location", 166, false},
-              {"Palette control", 160, false},
+              {"Palette control", 160, true},
               {"Julia finder", 156, false},
               {"Original Mandelbrot", 155, true}}},
             {"Zoom movie",
@@ -189,9 +189,9 @@ private slots:
         QVERIFY(f.showWindows());
         for (const CommandId id :
              {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
-              CommandId::FractalParameters, CommandId::Location, CommandId::PaletteControl,
-              CommandId::JuliaFinder, CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie,
-              CommandId::PlayMovie, CommandId::Info, CommandId::OpenHelpfile}) {
+              CommandId::FractalParameters, CommandId::Location, CommandId::JuliaFinder,
+              CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie, CommandId::PlayMovie,
+              CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
