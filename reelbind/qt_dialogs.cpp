@@ -1,0 +1,125 @@
+// The converter's dialogs in Qt Widgets: save and folder dialogs, codec choice, progress, boxes.
+#include "reelbind/dialogs.h"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace qv::reelbind {
+namespace {
+
+const QString kTitle = QStringLiteral("QUORVALIS");
+
+QString fromView(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+/// Offers every codec, Motion JPEG first and preselected; nullopt on Cancel.
+std::optional<Codec> askCodec()
+{
+    QDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("Video codec"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("Compress the frames with:"), &dialog));
+    auto* group = new QButtonGroup(&dialog);
+    int id = 0;
+    for (const CodecInfo& info : codecs()) {
+        auto* button = new QRadioButton(
+            fromView(info.title) + QStringLiteral("  \u2013  ") + fromView(info.note), &dialog);
+        button->setChecked(id == 0);
+        group->addButton(button, id++);
+        layout->addWidget(button);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted || group->checkedId() < 0) {
+        return std::nullopt;
+    }
+    return codecs()[static_cast<std::size_t>(group->checkedId())].codec;
+}
+
+class QtDialogs final : public Dialogs
+{
+public:
+    QtDialogs(int& argc, char** argv, std::optional<Codec> codec,
+              const std::atomic<int>& interrupted)
+        : m_application(argc, argv), m_codec(codec), m_interrupted(interrupted)
+    {
+    }
+
+    std::string askVideoPath() override
+    {
+        return QFileDialog::getSaveFileName(nullptr, QStringLiteral("Save AVI"), QString(),
+                                            QStringLiteral("AVI Video (*.avi)"))
+            .toStdString();
+    }
+
+    std::string askFramesFolder(const std::string& start) override
+    {
+        return QFileDialog::getExistingDirectory(nullptr, QStringLiteral("Select images directory"),
+                                                 QString::fromStdString(start))
+            .toStdString();
+    }
+
+    std::optional<Codec> chooseCodec() override { return m_codec ? m_codec : askCodec(); }
+
+    bool progress(std::int64_t written, std::int64_t candidates) override
+    {
+        if (!m_progress) {
+            m_progress = std::make_unique<QProgressDialog>();
+            m_progress->setWindowTitle(kTitle);
+            m_progress->setCancelButtonText(QStringLiteral("Stop"));
+            m_progress->setMinimumDuration(0);
+            m_progress->setAutoReset(false);
+            m_progress->setAutoClose(false);
+        }
+        // The bar counts in ints; a movie of more than two billion frames is not made here.
+        const auto total = static_cast<int>(std::min<std::int64_t>(candidates, INT32_MAX));
+        m_progress->setMaximum(total);
+        m_progress->setLabelText(
+            QStringLiteral("Writing frame %1 of at most %2").arg(written).arg(candidates));
+        m_progress->setValue(static_cast<int>(std::min<std::int64_t>(written, total)));
+        QCoreApplication::processEvents();
+        return !m_progress->wasCanceled() && m_interrupted.load() == 0;
+    }
+
+    void note(std::string_view line) override
+    {
+        std::fprintf(stderr, "reelbind: %.*s\n", static_cast<int>(line.size()), line.data());
+    }
+
+    void message(std::string_view text) override
+    {
+        m_progress.reset();
+        QMessageBox box(QMessageBox::NoIcon, kTitle, fromView(text), QMessageBox::Ok);
+        box.exec();
+    }
+
+private:
+    QApplication m_application;
+    std::optional<Codec> m_codec;
+    const std::atomic<int>& m_interrupted;
+    std::unique_ptr<QProgressDialog> m_progress;
+};
+
+} // namespace
+
+std::unique_ptr<Dialogs> makeQtDialogs(int& argc, char** argv, std::optional<Codec> codec,
+                                       const std::atomic<int>& interrupted)
+{
+    return std::make_unique<QtDialogs>(argc, argv, codec, interrupted);
+}
+
+} // namespace qv::reelbind
