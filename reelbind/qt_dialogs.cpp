@@ -1,7 +1,9 @@
 // The converter's dialogs in Qt Widgets: save and folder dialogs, codec choice, progress, boxes.
 #include "reelbind/dialogs.h"
+#include "reelbind/options.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace qv::reelbind {
@@ -57,6 +60,15 @@ public:
               const std::atomic<int>& interrupted)
         : m_application(argc, argv), m_codec(codec), m_interrupted(interrupted)
     {
+        // A dialog's own event loop never returns to the code that reads the interrupt flag.
+        // Before the writing and after it there is nothing to clean up, so the program just
+        // ends; while it writes, progress() stops the writing, which removes its file.
+        QObject::connect(&m_interruptWatch, &QTimer::timeout, [this] {
+            if (m_interrupted.load() != 0 && !m_writing) {
+                std::_Exit(kExitStopped);
+            }
+        });
+        m_interruptWatch.start(100);
     }
 
     std::string askVideoPath() override
@@ -77,6 +89,7 @@ public:
 
     bool progress(std::int64_t written, std::int64_t candidates) override
     {
+        m_writing = true;
         if (!m_progress) {
             m_progress = std::make_unique<QProgressDialog>();
             m_progress->setWindowTitle(kTitle);
@@ -102,7 +115,11 @@ public:
 
     void message(std::string_view text) override
     {
+        m_writing = false;
         m_progress.reset();
+        if (m_interrupted.load() != 0) {
+            return;
+        }
         QMessageBox box(QMessageBox::NoIcon, kTitle, fromView(text), QMessageBox::Ok);
         box.exec();
     }
@@ -112,6 +129,8 @@ private:
     std::optional<Codec> m_codec;
     const std::atomic<int>& m_interrupted;
     std::unique_ptr<QProgressDialog> m_progress;
+    QTimer m_interruptWatch;
+    bool m_writing = false;
 };
 
 } // namespace

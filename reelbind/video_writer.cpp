@@ -16,10 +16,10 @@ namespace qv::reelbind {
 namespace {
 
 constexpr std::array<CodecInfo, 4> kCodecs = {{
-    {Codec::Mjpeg, "mjpeg", "Motion JPEG",
-     "plays almost everywhere; near-lossless at this quality"},
+    {Codec::Mjpeg, "mjpeg", "Motion JPEG", "plays almost everywhere; high quality"},
     {Codec::Mpeg4, "mpeg4", "MPEG-4 Part 2", "smaller files; every frame a key frame"},
-    {Codec::Ffv1, "ffv1", "FFV1 (lossless)", "exactly the frames' pixels, in half the raw size"},
+    {Codec::Ffv1, "ffv1", "FFV1 (lossless)",
+     "exactly the frames' pixels, far smaller than uncompressed"},
     {Codec::Raw, "raw", "Uncompressed 24-bit RGB", "exactly the frames' pixels; very large"},
 }};
 
