@@ -73,15 +73,24 @@ public:
 
     std::string askVideoPath() override
     {
-        return QFileDialog::getSaveFileName(nullptr, QStringLiteral("Save AVI"), QString(),
-                                            QStringLiteral("AVI Video (*.avi)"))
-            .toStdString();
+        // The default suffix makes the dialog add ".avi" before it asks about replacing a
+        // file, so that it asks about the file that will really be replaced.
+        QFileDialog dialog(nullptr, QStringLiteral("Save AVI"), QString(),
+                           QStringLiteral("AVI Video (*.avi)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("avi"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return {};
+        }
+        return dialog.selectedFiles().constFirst().toStdString();
     }
 
     std::string askFramesFolder(const std::string& start) override
     {
+        // Existing folders only: a new, empty one holds no frames.
         return QFileDialog::getExistingDirectory(nullptr, QStringLiteral("Select images directory"),
-                                                 QString::fromStdString(start))
+                                                 QString::fromStdString(start),
+                                                 QFileDialog::ShowDirsOnly | QFileDialog::ReadOnly)
             .toStdString();
     }
 
