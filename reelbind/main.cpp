@@ -92,7 +92,11 @@ int run(const Options& options, Dialogs* dialogs)
     const std::string video = videoPathFor(given);
     std::error_code ignored;
     if (std::filesystem::is_directory(video, ignored)) {
-        problem(video + " is a folder, not a video file");
+        const std::string text = video + " is a folder, not a video file";
+        problem(text);
+        if (dialogs != nullptr) {
+            dialogs->message(text);
+        }
         return kExitUsage;
     }
     std::filesystem::path folder;
