@@ -21,7 +21,8 @@ build: deps
 run: build
 	./$(BUILD)/quorvalis
 
-# Every test: the release build, then the core, picture-file, headless-renderer and window tests
+# Every test: the release build, then the core (reelbind's included), picture-file,
+# headless-renderer and window tests
 # again under Address- and UndefinedBehaviorSanitizer in a second build folder (the renderer's
 # end-to-end tests run the sanitized program), then the tests of the code that runs
 # worker threads under ThreadSanitizer in a third.
@@ -34,7 +35,7 @@ test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
 	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests tools_tests \
-	    ui_tests
+	    ui_tests reelbind_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/ui/lsan-qt.supp:print_suppressions=0 \
 	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli|ui'
