@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 #include <gmp.h>
 
@@ -153,6 +154,52 @@ void changePictureSize(AppState& app, PictureSize size, ShellObserver& observer)
     app.iterations.allocate(size.width, size.height);
     observer.sizePictureWindow(size.width, size.height);
     applyViewChange(app.view, viewContext(app), observer);
+}
+
+namespace {
+
+template <typename Visit> void forEachViewNumber(ViewState& view, Visit visit)
+{
+    for (ViewNumber* n : view.mandelbrot.inOrder()) {
+        visit(*n);
+    }
+    for (ViewNumber* n : view.julia.inOrder()) {
+        visit(*n);
+    }
+}
+
+} // namespace
+
+ViewSnapshot::ViewSnapshot(ViewState& view)
+    : m_deepZoom(view.deepZoom), m_precisionBits(view.precisionBits), m_iterMax(view.iterMax)
+{
+    const auto bits = static_cast<unsigned long>(view.precisionBits);
+    forEachViewNumber(view, [this, bits](ViewNumber& n) {
+        Number kept{n.ext, n.text, std::nullopt};
+        if (n.deep) {
+            kept.deep.emplace(n.mp(), bits);
+        }
+        m_numbers.push_back(std::move(kept));
+    });
+}
+
+void ViewSnapshot::restore(AppState& app, ViewObserver& observer) const
+{
+    ViewState& view = app.view;
+    setPrecision(view, m_precisionBits);
+    std::size_t i = 0;
+    // The GMP numbers are copied, not read from their texts, which may hold fewer digits.
+    forEachViewNumber(view, [this, &i](ViewNumber& n) {
+        const Number& kept = m_numbers[i++];
+        n.ext = kept.ext;
+        n.text = kept.text;
+        if (kept.deep && n.deep) {
+            mpf_set(n.mp(), kept.deep->get());
+        }
+    });
+    view.iterMax = m_iterMax;
+    view.deepZoom = m_deepZoom;
+    applyViewChange(view, viewContext(app), observer);
 }
 
 MovieFrameWalk::MovieFrameWalk(AppState& app, ViewObserver& observer)

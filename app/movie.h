@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/shell_observer.h"
 #include "app/startup.h"
+#include "base/mp_float.h"
 #include "engine/view_observer.h"
 
 #include <cstddef>
@@ -80,6 +81,31 @@ PictureSize animationSize(PictureSize picture);
 /// A new picture size: the settings, the iteration buffer, the picture window and the view's
 /// pixel steps.
 void changePictureSize(AppState& app, PictureSize size, ShellObserver& observer);
+
+/// The view as it was: every number of both windows, deep zoom, precision and iteration
+/// limit, to come back to after a movie.
+class ViewSnapshot
+{
+public:
+    explicit ViewSnapshot(ViewState& view);
+
+    /// Makes the kept view current again (every digit of a deep view), then the view-change
+    /// step for the current picture size.
+    void restore(AppState& app, ViewObserver& observer) const;
+
+private:
+    struct Number
+    {
+        long double ext = 0.0L;
+        std::string text;
+        std::optional<MpFloat> deep;
+    };
+
+    std::vector<Number> m_numbers;
+    std::int32_t m_deepZoom = 0;
+    std::int32_t m_precisionBits = 0;
+    std::int32_t m_iterMax = 0;
+};
 
 /// Walks the frames of a movie to disk over the program's state. The window and the headless
 /// renderer both walk it, so that frame k is the same view with the same settings in both.

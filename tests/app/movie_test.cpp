@@ -275,6 +275,27 @@ TEST_F(Movie, DeepFrameEqualsTheDeepRenderOfTheSameView)
     EXPECT_EQ(single.app.picture.pixels, app.picture.pixels);
 }
 
+TEST_F(Movie, SnapshotBringsBackADeepViewWithEveryDigit)
+{
+    enterDeepView(app, shell.observer);
+    app.view.iterMax = 250;
+    const std::string xmin = app.view.mandelbrot.xmin.text;
+    const std::int32_t bits = app.view.precisionBits;
+    const ViewSnapshot start(app.view);
+    MovieFrameWalk walk(app, shell.observer);
+    while (walk.advance()) {
+    }
+    ASSERT_EQ(app.view.deepZoom, 0);
+    start.restore(app, shell.observer);
+    EXPECT_EQ(app.view.deepZoom, 1);
+    EXPECT_EQ(app.view.precisionBits, bits);
+    EXPECT_EQ(app.view.iterMax, 250);
+    EXPECT_EQ(app.view.mandelbrot.xmin.text, xmin);
+    MpFloat typed(static_cast<unsigned long>(bits));
+    mpf_set_str(typed.get(), "-0.750000000000000000867361737988403547205962240695953369140625", 10);
+    EXPECT_EQ(mpf_cmp(app.view.mandelbrot.xmin.mp(), typed.get()), 0);
+}
+
 TEST(MovieFrameFolder, OldFramesGoOtherFilesStay)
 {
     test::TempFolder temp;
