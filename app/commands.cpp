@@ -64,6 +64,8 @@ bool commandAvailable(CommandId id)
     case CommandId::Exit:
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
+    case CommandId::MakeMovieToDisk:
+    case CommandId::RealtimeZoomMovie:
         return true;
     default:
         return false;

@@ -12,6 +12,7 @@
 #include "cli/info.h"
 #include "cli/raw_file.h"
 #include "engine/view_state.h"
+#include "imaging/movie_frames.h"
 #include "imaging/picture_files.h"
 #include "palette/palette_file.h"
 #include "palette/palette_random.h"
@@ -401,7 +402,6 @@ private:
         changePictureSize(m_app, *size, m_observer);
         RenderOptions renderOptions;
         renderOptions.idleDeepWorkers = false;
-        QtPictureWriter pictures(m_app);
         const bool unzoomVideo = m_app.settings.unzoomVideo != 0;
         const auto start = std::chrono::steady_clock::now();
         MovieFrameWalk walk(m_app, m_observer);
@@ -422,7 +422,7 @@ private:
             }
             const std::string path =
                 (fs::path(m_options.frameFolder) / frameName(counter, unzoomVideo)).string();
-            if (pictures.savePicture(path) != PictureSaveResult::Written) {
+            if (writeMovieFrame(m_app, path) != PictureSaveResult::Written) {
                 m_progress.finishProgress();
                 return problem(kExitFileProblem, "cannot write " + inQuotes(path) + "; " +
                                                      oneLine(kMovieInterrupted));

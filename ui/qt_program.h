@@ -27,6 +27,7 @@
 namespace qv {
 
 class MenuWindow;
+class MovieRunner;
 class PaletteDialog;
 class PictureWindow;
 class ProgramDialog;
@@ -140,6 +141,12 @@ public:
     /// Adds an open dialog that refreshOpenDialogs refills; it leaves the set when destroyed.
     void adoptDialog(ProgramDialog* dialog);
 
+    /// Closes every open dialog (the movies run without them).
+    void closeOpenDialogs();
+
+    /// The zoom movies: movie to disk and the real-time zoom.
+    MovieRunner& movies() { return *m_movies; }
+
 private:
     void runCommand(CommandId id);
     void confirmQuit();
@@ -153,6 +160,7 @@ private:
     std::unique_ptr<EscapeWatcher> m_escape;
     std::unique_ptr<QtPictureWriter> m_pictures;
     std::unique_ptr<PictureWindow> m_picture;
+    std::unique_ptr<MovieRunner> m_movies;
     MenuWindow* m_menu = nullptr;             ///< owned by the picture window
     PaletteDialog* m_paletteDialog = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;

@@ -114,8 +114,8 @@ private slots:
               {"Julia finder", 156, false},
               {"Original Mandelbrot", 155, true}}},
             {"Zoom movie",
-             {{"Make movie to disk", 185, false},
-              {"Realtime zoom movie", 192, false},
+             {{"Make movie to disk", 185, true},
+              {"Realtime zoom movie", 192, true},
               {"Play movie", 186, false}}},
             {"Help", {{"Info", 175, false}, {"Open helpfile", 180, false}}},
         };
@@ -190,8 +190,7 @@ private slots:
         for (const CommandId id :
              {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
               CommandId::FractalParameters, CommandId::Location, CommandId::JuliaFinder,
-              CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie, CommandId::PlayMovie,
-              CommandId::Info, CommandId::OpenHelpfile}) {
+              CommandId::PlayMovie, CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
