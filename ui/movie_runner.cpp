@@ -225,6 +225,8 @@ void MovieRunner::realtimeZoomMovie()
     }
     m_app.render.stoppedByUser = 0;
     m_app.shell.pictureValid = 0;
+    // A picture loaded with its file is not rendered again; the animation's frames must be.
+    m_app.shell.pictureFromImage = 0;
     m_app.shell.animationRunning = 1;
     m_program.setMenuTitle(kAutoUnzoomTitle);
     m_program.closeOpenDialogs();
