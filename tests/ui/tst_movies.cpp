@@ -261,6 +261,8 @@ private slots:
         QVERIFY(f);
         f->app.view.iterMax = 123;
         f->app.settings.autoIterIncrease = 0;
+        // As after "Load Fractal with image": the animation renders its frames all the same.
+        f->app.shell.pictureFromImage = 1;
         const long double start = f->app.view.mandelbrot.xmin.ext;
         const int queued = f->picture().queuedRenders();
         std::vector<std::int32_t> iterations;
