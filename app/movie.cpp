@@ -225,12 +225,11 @@ void MovieFrameWalk::prepareRender()
     m_app.render.renderSuppressed = 0;
 }
 
-std::vector<ListedView> buildViewList(AppState& app, float factor, ViewObserver& observer,
-                                      const std::function<bool()>& cancelled)
+std::vector<ListedView> buildViewList(AppState& app, float factor, ViewObserver& observer)
 {
     std::vector<ListedView> list;
     list.reserve(kViewListCap);
-    while (list.size() < kViewListCap && !(cancelled && cancelled())) {
+    while (list.size() < kViewListCap) {
         const double halfWidth = zoomOutStep(app, factor, observer);
         list.push_back(currentListedView(app.view));
         if (!(std::fabs(halfWidth) <= kWholeSetHalfWidth)) {

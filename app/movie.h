@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -145,10 +144,9 @@ struct ListedView
 };
 
 /// The auto unzoom: zoom-out steps from the current view, each view kept, until a step started
-/// from a half-width above 8, `cancelled` says so (asked before each step) or the list holds
-/// kViewListCap views. List entry i of the command is element i - 1.
-std::vector<ListedView> buildViewList(AppState& app, float factor, ViewObserver& observer,
-                                      const std::function<bool()>& cancelled = {});
+/// from a half-width above 8 or the list holds kViewListCap views. List entry i of the command
+/// is element i - 1.
+std::vector<ListedView> buildViewList(AppState& app, float factor, ViewObserver& observer);
 
 /// The window of `view` becomes the current window; then the view-change step.
 void showListedView(AppState& app, const ListedView& view, ViewObserver& observer);

