@@ -76,7 +76,6 @@ TEST(MovieFrames, Refusals)
 {
     TempFolder temp;
     fs::create_directory(temp.path() + "real");
-    fs::create_directory_symlink(temp.path() + "real", temp.path() + "link");
     // The second frame's name is taken by a folder: the first frame stays.
     fs::create_directories(temp.path() + "taken/9999998.jpg");
 
@@ -92,9 +91,6 @@ TEST(MovieFrames, Refusals)
         {{"--unzoom", "1", "--out", temp.path() + "real"},
          64,
          "Values less than 1 are not allowed! Try between 1.01 and 1.03"},
-        {{"--out", temp.path() + "link"},
-         2,
-         "The frame folder " + temp.path() + "link cannot be used: it is a symbolic link."},
         {{"--out", temp.path() + "taken"},
          2,
          "cannot write '" + temp.path() + "taken/9999998.jpg'; Movie creation interrupted!"},

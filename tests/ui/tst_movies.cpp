@@ -183,8 +183,6 @@ private slots:
             {CommandId::MakeMovieToDisk,
              [](ProgramFixture& f) { f.app.settings.pictureHeight = 1200; }, qv::kMovieTooLarge},
             {CommandId::RealtimeZoomMovie,
-             [](ProgramFixture& f) { f.app.settings.unzoomFactor = 1.0f; }, qv::kFactorWarning},
-            {CommandId::RealtimeZoomMovie,
              [](ProgramFixture& f) {
                  qv::test::typeMandelbrotWindow(f, "-0.75", "-0.7499999999999999999", "0.1",
                                                 "0.10000000000000000001");
