@@ -78,30 +78,37 @@ void MovieRunner::makeMovieToDisk()
     m_program.menuWindow().showNormal();
 }
 
-bool MovieRunner::movieToDisk()
+void MovieRunner::movieToDisk()
 {
     m_app.render.stoppedByUser = 0;
     const std::int32_t autosave = std::exchange(m_app.settings.autosaveParameter, 0);
     if (!m_prompts.askYesNo(kMovieQuestion)) {
         m_app.settings.autosaveParameter = autosave;
-        return false;
+        return;
     }
     m_program.closeOpenDialogs();
     const FrameFolderProblem problem = checkFrameFolder(m_frameFolder);
     if (problem != FrameFolderProblem::None) {
         m_prompts.message(frameFolderMessage(m_frameFolder, problem));
         m_app.settings.autosaveParameter = autosave;
-        return false;
+        return;
     }
     deleteOldFrames(m_frameFolder);
     const PictureSize size{m_app.settings.pictureWidth, m_app.settings.pictureHeight};
     changePictureSize(m_app, size, m_program);
     const ViewSnapshot start(m_app.view);
+    std::string timeTitle;
+    // The starting view, which may be a deep place the user reached, is drawn again.
     const auto comeBack = [&] {
         start.restore(m_app, m_program);
         m_app.settings.autosaveParameter = autosave;
         m_app.shell.animationRunning = 0;
-        m_program.requestRender();
+        m_app.shell.pictureValid = 0;
+        m_app.shell.pictureFromImage = 0;
+        m_program.renderNow();
+        if (!timeTitle.empty()) {
+            m_program.setMainTitle(timeTitle);
+        }
     };
 
     m_app.render.stoppedByUser = 0;
@@ -117,7 +124,7 @@ bool MovieRunner::movieToDisk()
         walk.prepareRender();
         m_program.renderNow();
         if (quitting()) {
-            return false;
+            return;
         }
         // An Esc between two renders counts too: the next render would forget it.
         m_program.pumpEvents();
@@ -135,7 +142,7 @@ bool MovieRunner::movieToDisk()
             m_program.dispatchCommand(CommandId::SaveFractalWithImage);
             setWindowsEnabled(true);
             m_program.setMenuTitle(kProgramTitle);
-            return false;
+            return;
         }
         const std::string path = m_frameFolder + frameName(walk.counter(), unzoomVideo);
         const auto show = [this](const QImage& image) {
@@ -145,7 +152,7 @@ bool MovieRunner::movieToDisk()
             m_prompts.message(std::string(kMovieInterrupted) + "\nThe frame\n" + path +
                               "\ncould not be written.");
             comeBack();
-            return false;
+            return;
         }
         const Clock::time_point now = Clock::now();
         if (!lastTitle || now - *lastTitle > std::chrono::seconds(1)) {
@@ -156,7 +163,8 @@ bool MovieRunner::movieToDisk()
     }
     m_program.menuWindow().show();
     m_program.setMenuTitle(kProgramTitle);
-    m_program.setMainTitle(std::string(kProgramTitle) + " Time: " + elapsed());
+    timeTitle = std::string(kProgramTitle) + " Time: " + elapsed();
+    m_program.setMainTitle(timeTitle);
     m_program.setArrowCursor();
     m_app.render.stoppedByUser = 0;
 
@@ -170,7 +178,7 @@ bool MovieRunner::movieToDisk()
         m_prompts.message(kMovieInterrupted);
         m_program.bringToFront();
         comeBack();
-        return false;
+        return;
     }
     m_program.setMenuTitle(kProcessingVideoTitle);
     runConverter(video);
@@ -178,7 +186,6 @@ bool MovieRunner::movieToDisk()
     setWindowsEnabled(true);
     m_program.menuWindow().raise();
     m_program.setMenuTitle(kProgramTitle);
-    return true;
 }
 
 void MovieRunner::runConverter(const std::string& video)

@@ -52,7 +52,7 @@ public:
     std::function<void(std::int64_t)> onAnimationFrame;
 
 private:
-    bool movieToDisk();
+    void movieToDisk();
     void playViewList(const std::vector<ListedView>& list);
     bool escapeDuringAnimation();
     void showFrameRate();
