@@ -2,6 +2,7 @@
 #include "ui/movie_runner.h"
 
 #include "base/number_text.h"
+#include "engine/view_state.h"
 #include "imaging/movie_frames.h"
 #include "persistence/backup_copies.h"
 #include "persistence/picture_writer.h"
@@ -272,6 +273,8 @@ void MovieRunner::restoreAfterAnimation(const std::vector<ListedView>& list,
     m_app.shell.lastFilePath.clear();
     m_app.settings.autoIterIncrease = 1;
     m_app.shell.animationRunning = 0;
+    // The frame rate of an animation that has ended would mislead.
+    m_program.setMainTitle(deepLimitTitle(m_app.view.deepLimit));
     m_program.invalidatePicture();
 }
 

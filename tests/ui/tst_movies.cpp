@@ -253,6 +253,7 @@ private slots:
         QCOMPARE(f->app.shell.animationRunning, 0);
         QCOMPARE(f->app.shell.pictureValid, 1);
         QCOMPARE(f->menu().windowTitle(), QStringLiteral("QUORVALIS"));
+        QCOMPARE(f->picture().windowTitle(), QStringLiteral("QUORVALIS (Deeplimit:-3)"));
         QVERIFY(f->menu().isEnabled());
     }
 
