@@ -230,6 +230,7 @@ void QtProgram::refreshOpenDialogs()
         if (std::find(m_dialogs.begin(), m_dialogs.end(), dialog) != m_dialogs.end() &&
             dialog->isVisible()) {
             dialog->refill();
+            dialog->update();
         }
     }
 }
@@ -403,6 +404,10 @@ void QtProgram::redisplayPicture()
                  m_app.paletteState.paletteOffset);
     if (m_picture) {
         m_picture->showKeptPicture();
+    }
+    // The dialogs' backgrounds show the palette too.
+    for (ProgramDialog* dialog : m_dialogs) {
+        dialog->update();
     }
 }
 
