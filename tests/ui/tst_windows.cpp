@@ -108,7 +108,7 @@ private slots:
               {"-", 140, false},
               {"Exit", 145, true}}},
             {"Fractal",
-             {{"Fractal Parameters", 165, false},
+             {{"Fractal Parameters", 165, true},
               {"Location", 166, false},
               {"Palette control", 160, false},
               {"Julia finder", 156, false},
@@ -189,9 +189,9 @@ private slots:
         QVERIFY(f.showWindows());
         for (const CommandId id :
              {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
-              CommandId::FractalParameters, CommandId::Location, CommandId::PaletteControl,
-              CommandId::JuliaFinder, CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie,
-              CommandId::PlayMovie, CommandId::Info, CommandId::OpenHelpfile}) {
+              CommandId::Location, CommandId::PaletteControl, CommandId::JuliaFinder,
+              CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie, CommandId::PlayMovie,
+              CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
