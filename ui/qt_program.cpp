@@ -314,6 +314,13 @@ void QtProgram::bringToFront()
     if (m_picture && m_picture->isVisible()) {
         m_picture->raise();
         m_picture->activateWindow();
+        // The dialogs belong to the program's windows and stay above them, also where no
+        // window manager keeps them there.
+        for (ProgramDialog* dialog : m_dialogs) {
+            if (dialog->isVisible()) {
+                dialog->raise();
+            }
+        }
     }
 }
 

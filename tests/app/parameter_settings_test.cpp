@@ -35,9 +35,8 @@ struct Parameters : ::testing::Test
     TestShell shell;
 };
 
-TEST(ParameterLists, SizesFormatsAndTexturesReadAsListed)
+TEST(ParameterLists, SizesAndTexturesReadAsListed)
 {
-    ASSERT_EQ(pictureSizeTable().size(), 36u);
     EXPECT_EQ(pictureSizeTable().back(), (PictureSize{8192, 6140}));
     const std::vector<std::pair<std::size_t, std::string>> sizes = {
         {0, "0  176 x  144"},   {4, "4  640 x  480"},    {9, "9  1024 x  768"},
@@ -51,14 +50,6 @@ TEST(ParameterLists, SizesFormatsAndTexturesReadAsListed)
     for (const auto& [entry, text] : textures) {
         EXPECT_EQ(textureText(entry), text) << entry;
     }
-    ASSERT_EQ(pictureFormatTexts().size(), 4u);
-    EXPECT_EQ(pictureFormatTexts()[3], "D. PNG");
-    RenderSettings settings;
-    choosePictureFormat(settings, 2);
-    EXPECT_EQ(settings.pictureFormatIndex, 2);
-    EXPECT_EQ(settings.pictureFormatCode, "TIF");
-    choosePictureFormat(settings, 4);
-    EXPECT_EQ(settings.pictureFormatCode, "TIF");
 }
 
 TEST(ParameterLists, SizeListShowsTheChosenEntryOrTheSizeInForce)
@@ -112,77 +103,14 @@ TEST_F(Parameters, TextureSetsModeBailoutColourFlagsStepAndDefaultPalette)
     EXPECT_EQ(shell.paletteHost.calls.back(), "reopenPaletteDialog");
 }
 
-TEST_F(Parameters, ButtonsTakeTheTypedNumbersWithTheirBounds)
+TEST_F(Parameters, TypedPotValueWaitsForAutoAndThreadsForMultiThreaded)
 {
-    const auto apply = ParametersButton::ApplyAndExit;
-    const auto redraw = ParametersButton::Redraw;
-
-    struct Case
-    {
-        ParametersButton button;
-        TypedFields typed;
-        std::int32_t iterMax;
-        double bailout, potValue;
-        float unzoom;
-        std::int32_t threads;
-        bool warned;
-    };
-
-    // iterMax 200, bailout 128, pot value 0.0001, unzoom 1.02, 4 threads before each case.
-    const std::vector<Case> cases = {
-        {redraw, {"5", "1", "0", "0.5", "9"}, 10, 2.0, 0.0001, 0.5f, 4, true},
-        {apply, {"50", "3.5", "-1e-9", "1.03", "0"}, 200, 3.5, -1e-9, 1.03f, 1, false},
-        {redraw, {"50", "1e300", "1e-9", "1", "2.5"}, 50, 1e300, 1e-9, 1.0f, 2, false},
-        {apply, {"250.5", "x", "x", "x", "-7"}, 250, 2.0, 0.0001, 0.0f, 1, true},
-        {redraw, {" 1e3 ", "2,5", "1,5", "1.5e0", " 3 "}, 1000, 2.0, 0.0001, 1.5f, 3, false},
-        // Values outside their type keep the values in force.
-        {redraw, {"3e9", "1e999", "-1e999", "1e39", "5e9"}, 200, 128.0, 0.0001, 1.02f, 4, false},
-    };
-    for (const Case& c : cases) {
-        app.view.iterMax = 200;
-        app.view.bailout = 128.0;
-        app.view.potValue = 0.0001;
-        app.settings.unzoomFactor = 1.02f;
-        app.settings.threads = 4;
-        const std::size_t asked = shell.prompts.asked().size();
-        takeTypedFields(app, c.typed, c.button, shell.prompts);
-        const std::string what = c.typed.iterMax + " " + c.typed.unzoom;
-        EXPECT_EQ(app.view.iterMax, c.iterMax) << what;
-        EXPECT_EQ(app.view.bailout, c.bailout) << what;
-        EXPECT_EQ(app.view.potValue, c.potValue) << what;
-        EXPECT_EQ(app.settings.unzoomFactor, c.unzoom) << what;
-        EXPECT_EQ(app.settings.threads, c.threads) << what;
-        EXPECT_EQ(shell.prompts.asked().size(), asked + (c.warned ? 1u : 0u)) << what;
-    }
-    EXPECT_EQ(shell.prompts.texts().back(),
-              "Values less than 1 are not allowed!\nTry between 1.01 and 1.03");
-}
-
-TEST_F(Parameters, OnlyRedrawMakesThePictureStaleAndAutoPotValueKeepsItsValue)
-{
-    const TypedFields typed = fieldTexts(app);
-    EXPECT_EQ(typed.iterMax, " 100");
-    EXPECT_EQ(typed.unzoom, " 1.02");
-    EXPECT_EQ(typed.potValue, " 0.0001");
-    EXPECT_EQ(typed.threads, " 4");
-    app.shell.pictureFromImage = 1;
-    takeTypedFields(app, typed, ParametersButton::ApplyAndExit, shell.prompts);
-    EXPECT_EQ(app.shell.pictureValid, 1);
-    EXPECT_EQ(app.shell.pictureFromImage, 1);
-    takeTypedFields(app, typed, ParametersButton::Redraw, shell.prompts);
-    EXPECT_EQ(app.shell.pictureValid, 0);
-    EXPECT_EQ(app.shell.pictureFromImage, 0);
-
     app.settings.autoPotValue = 1;
     app.view.potValue = 0.25;
-    takeTypedFields(app, TypedFields{"100", "2", "7", "1.02", "1"}, ParametersButton::Redraw,
-                    shell.prompts);
-    EXPECT_EQ(app.view.potValue, 0.25);
-
-    // Without "Multi-threaded" the renders use one thread whatever is typed.
     app.settings.multiThreaded = 0;
     takeTypedFields(app, TypedFields{"100", "2", "7", "1.02", "3"}, ParametersButton::Redraw,
                     shell.prompts);
+    EXPECT_EQ(app.view.potValue, 0.25);
     EXPECT_EQ(app.settings.threads, 1);
 }
 
@@ -224,51 +152,6 @@ TEST_F(Parameters, PlainBoxesToggleTheirSettingAndShowIt)
     EXPECT_EQ(app.shell.pictureValid, 1);
 }
 
-TEST_F(Parameters, JuliaTakesTheCentreAsConstantAndComesBack)
-{
-    app.settings.autoPotValue = 1;
-    click(OptionBox::Julia);
-    EXPECT_FALSE(isMandelbrot(app.view));
-    EXPECT_TRUE(optionTicked(app, OptionBox::Julia));
-    EXPECT_FALSE(optionTicked(app, OptionBox::Mandelbrot));
-    const JuliaNumbers& j = app.view.julia;
-    EXPECT_EQ(j.cr.ext, -0.5L);
-    EXPECT_EQ(j.ci.ext, 0.0L);
-    EXPECT_EQ(mpf_get_d(j.cr.mp()), -0.5);
-    for (const auto& [n, v] :
-         {std::pair{&j.xmin, -1.8L}, {&j.xmax, 1.8L}, {&j.ymin, -1.8L}, {&j.ymax, 1.8L}}) {
-        EXPECT_EQ(n->ext, v);
-    }
-    EXPECT_NEAR(static_cast<double>(j.dx.ext), 3.6 / 640, 1e-18);
-    EXPECT_EQ(app.shell.juliaShown, 1);
-    EXPECT_EQ(app.settings.autoPotValue, 0);
-    EXPECT_EQ(shell.observer.last("fractalType"), "- julia");
-    EXPECT_EQ(app.shell.pictureValid, 1);
-
-    click(OptionBox::Julia);
-    EXPECT_TRUE(isMandelbrot(app.view));
-    EXPECT_EQ(app.view.modeWord & 3u, 1u);
-    EXPECT_EQ(app.shell.juliaShown, 0);
-    EXPECT_EQ(app.shell.mandelbrotShown, 0);
-    EXPECT_EQ(j.cr.ext, -0.5L);
-    EXPECT_EQ(shell.observer.last("fractalType"), "mandelbrot -");
-}
-
-TEST_F(Parameters, UntickingMandelbrotOnlySwapsTheTypeForTheNextClickToPick)
-{
-    app.view.julia.cr.ext = 0.25L;
-    click(OptionBox::Mandelbrot);
-    EXPECT_FALSE(isMandelbrot(app.view));
-    EXPECT_TRUE(optionTicked(app, OptionBox::Julia));
-    EXPECT_EQ(app.shell.juliaShown, 0);
-    EXPECT_EQ(app.shell.mandelbrotShown, 1);
-    EXPECT_EQ(app.view.julia.cr.ext, 0.25L);
-    click(OptionBox::Mandelbrot);
-    EXPECT_TRUE(isMandelbrot(app.view));
-    EXPECT_EQ(app.shell.mandelbrotShown, 0);
-    EXPECT_EQ(shell.observer.last("fractalType"), "mandelbrot -");
-}
-
 TEST_F(Parameters, ADeepMandelbrotViewComesBackDeepFromJulia)
 {
     MandelbrotNumbers& m = app.view.mandelbrot;
@@ -286,43 +169,6 @@ TEST_F(Parameters, ADeepMandelbrotViewComesBackDeepFromJulia)
     EXPECT_EQ(app.view.deepZoom, 1);
     EXPECT_EQ(app.view.deepLimit, -24);
     EXPECT_EQ(m.xmax.text, xmax);
-}
-
-TEST_F(Parameters, DeepZoomUntickedOnlyWhereTheViewAllowsIt)
-{
-    struct Case
-    {
-        bool mandelbrot;
-        std::int32_t exponent; // of the pixel step 3.2e(exponent)
-        bool deepAfter;
-        bool autosaveAfter;
-    };
-
-    // At deepLimit -20 the box cannot be unticked; at -5 it can and autosave goes off with it;
-    // a Julia view at -12 counts as -19, so the view-change step ticks it again.
-    for (const Case& c : {Case{true, -20, true, true}, Case{true, -5, false, false},
-                          Case{false, -12, true, false}}) {
-        if (isMandelbrot(app.view) != c.mandelbrot) {
-            app.view.modeWord ^= 3u;
-        }
-        const WindowRef w = currentWindow(app.view);
-        w.xmin.text = "0";
-        w.ymin.text = "0";
-        w.xmax.text = "2.048e" + std::to_string(c.exponent + 3);
-        w.ymax.text = "1.536e" + std::to_string(c.exponent + 3);
-        ASSERT_TRUE(takeTypedView(app.view, viewContext(app), shell.observer, TypedView::Window));
-        ASSERT_EQ(app.view.deepLimit, c.exponent);
-        app.view.deepZoom = 1;
-        app.settings.autosaveParameter = 1;
-        click(OptionBox::DeepZoom);
-        EXPECT_EQ(optionTicked(app, OptionBox::DeepZoom), c.deepAfter) << c.exponent;
-        EXPECT_EQ(shell.observer.last("deepZoom"), c.deepAfter ? "on" : "off") << c.exponent;
-        EXPECT_EQ(app.settings.autosaveParameter, c.autosaveAfter ? 1 : 0) << c.exponent;
-    }
-    click(OptionBox::Mandelbrot);
-    app.view.deepZoom = 0;
-    click(OptionBox::DeepZoom);
-    EXPECT_EQ(app.view.deepZoom, 1);
 }
 
 TEST_F(Parameters, MultiThreadedAndAutoPotValueSetTheirValues)
@@ -349,46 +195,13 @@ std::optional<PictureBuffers> noMemory(PictureSize)
     return std::nullopt;
 }
 
-TEST_F(Parameters, SizeChangeAsksOnlyForANewSizeAndKeepsTheOldOnCancelOrNoMemory)
+TEST_F(Parameters, SizeWithoutMemoryForItsBuffersKeepsTheOldSize)
 {
-    // The size in force asks nothing; 720 x 480, then 720 x 576 while 720 x 480 is in force,
-    // ask.
-    ASSERT_EQ(choosePictureSize(app, 4, shell.services), SizeChoice::Unchanged);
-    EXPECT_TRUE(shell.prompts.asked().empty());
-    shell.prompts.answer("ok");
-    ASSERT_EQ(choosePictureSize(app, 5, shell.services), SizeChoice::Changed);
-    EXPECT_EQ(choosePictureSize(app, 5, shell.services), SizeChoice::Unchanged);
-    shell.prompts.answer("cancel");
-    EXPECT_EQ(choosePictureSize(app, 6, shell.services), SizeChoice::Cancelled);
-    EXPECT_EQ(app.settings.pictureWidth, 720);
-    EXPECT_EQ(app.settings.pictureHeight, 480);
-    EXPECT_EQ(app.settings.pictureSizeIndex, 6);
-    ASSERT_EQ(shell.prompts.asked().size(), 2u);
-    EXPECT_EQ(shell.prompts.asked()[1].text, "REDRAW REQUIRED!\nDo You Want to Continue?");
-    EXPECT_TRUE(shell.prompts.asked()[1].cancelPreselected);
-
     shell.prompts.answer("ok");
     EXPECT_EQ(choosePictureSize(app, 35, shell.services, noMemory), SizeChoice::NoMemory);
-    EXPECT_EQ(app.settings.pictureWidth, 720);
-    EXPECT_EQ(app.iterations.width, 720);
+    EXPECT_EQ(app.settings.pictureWidth, 640);
+    EXPECT_EQ(app.iterations.width, 640);
     EXPECT_EQ(shell.prompts.texts().back(), std::string(kNoMemoryForSize));
-}
-
-TEST_F(Parameters, NewSizeHasItsBuffersWindowAndPixelSteps)
-{
-    app.shell.pictureFromImage = 1;
-    shell.prompts.answer("ok");
-    ASSERT_EQ(choosePictureSize(app, 1, shell.services), SizeChoice::Changed);
-    EXPECT_EQ(app.settings.pictureWidth, 320);
-    EXPECT_EQ(app.settings.pictureHeight, 240);
-    EXPECT_EQ(app.iterations.width, 320);
-    EXPECT_EQ(app.iterations.counts.size(), 322u * 242u);
-    EXPECT_EQ(app.picture.pixels.size(), 320u * 240u);
-    EXPECT_EQ(app.shell.pictureValid, 0);
-    EXPECT_EQ(app.shell.pictureFromImage, 0);
-    EXPECT_EQ(shell.observer.last("pictureWindow"), "320 x 240");
-    EXPECT_EQ(app.view.mandelbrot.dx.ext, 4.0L / 320);
-    EXPECT_EQ(app.view.deepLimit, -2);
     EXPECT_FALSE(allocatePictureBuffers({0, 10}).has_value());
 }
 

@@ -213,8 +213,11 @@ private slots:
         QTest::newRow("redraw may lower")
             << true << QStringList{"50", "abc", "1e-9", "1.01", "2"}
             << QStringList{" 50", " 2", " 1e-9", " 1.01", " 2"} << false;
+        QTest::newRow("rounded, no number")
+            << false << QStringList{"250.5", "x", "1,5", "no", "-7"}
+            << QStringList{" 250", " 2", " 0.0001", " 0", " 1"} << true;
         QTest::newRow("out of range keeps")
-            << true << QStringList{"3e9", "1e999", "1,5", "1e39", "5e9"}
+            << true << QStringList{"3e9", "1e999", "-1e999", "1e39", "5e9"}
             << QStringList{" 200", " 128", " 0.0001", " 1.02", " 4"} << false;
     }
 
