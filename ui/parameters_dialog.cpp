@@ -350,8 +350,9 @@ void ParametersDialog::sizeChosen(int entry)
             const SizeChoice choice = choosePictureSize(m_app, entry, m_program.services());
             showBoxesAndLists();
             if (choice == SizeChoice::Changed) {
+                // Through the picture window's queued render, which also brings a picture
+                // larger than the screen to the screen's corner.
                 m_program.requestRender();
-                m_program.renderNow();
             }
         },
         m_sizeList);
@@ -389,10 +390,8 @@ void ParametersDialog::redraw()
         }
         takeTypedFields(m_app, typed, ParametersButton::Redraw, m_program.services().prompts);
         showFields();
+        // The end of the render refills the dialog: the render may have changed the pot value.
         m_program.requestRender();
-        m_program.renderNow();
-        // The render may have raised iterMax or changed the pot value.
-        showFields();
     });
 }
 

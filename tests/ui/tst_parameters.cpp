@@ -244,6 +244,7 @@ private slots:
             QCOMPARE(f->prompts.texts()[0],
                      std::string("Values less than 1 are not allowed!\nTry between 1.01 and 1.03"));
         }
+        QVERIFY(qv::test::waitForPicture(*f));
         QCOMPARE(f->program.rendersStarted(), renders + (redraw ? 1 : 0));
         QCOMPARE(f->program.parametersDialog() == d, redraw);
         for (int i = 0; i < 5; ++i) {
@@ -278,6 +279,13 @@ private slots:
         QCOMPARE(f->app.iterations.height, 240);
         QVERIFY(f->app.view.mandelbrot.dx.ext == 4.0L / 320);
         QCOMPARE(d->sizeList()->currentIndex(), 1);
+
+        // A picture larger than the 800 x 600 screen starts at the screen's corner.
+        f->prompts.answer("ok");
+        choose(d->sizeList(), 9);
+        QVERIFY(qv::test::waitForPicture(*f));
+        QCOMPARE(f->picture().size(), QSize(1024, 768));
+        QCOMPARE(f->picture().pos(), QPoint(0, 0));
     }
 
     void textureSetsBailoutColourBoxesAndStep()
