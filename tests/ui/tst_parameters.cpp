@@ -123,7 +123,10 @@ private slots:
         QVERIFY(ticked(d, OptionBox::Mandelbrot) && ticked(d, OptionBox::ColourByPotential));
         QVERIFY(!ticked(d, OptionBox::Julia) && !ticked(d, OptionBox::DeepZoom));
 
-        // Closed by its close box, opened again with the values in force.
+        // Esc belongs to the render; the close box closes, and the dialog opens again with the
+        // values in force.
+        QTest::keyClick(d->iterMaxField(), Qt::Key_Escape);
+        QVERIFY(f->program.parametersDialog());
         d->close();
         QVERIFY(!f->program.parametersDialog());
         f->app.view.iterMax = 777;
