@@ -44,7 +44,7 @@ QString widestText(const QLineEdit* field, const ParametersDialog& dialog)
         return QStringLiteral(" -6.66666666667e-10");
     }
     if (field == dialog.bailoutField()) {
-        return QStringLiteral(" 1.23456789012345e+30");
+        return QStringLiteral(" 1.23456789012345e30");
     }
     if (field == dialog.iterMaxField()) {
         return QStringLiteral(" 2147483647");
@@ -82,7 +82,6 @@ void ParametersDialog::build()
     m_picture = new QLabel(this);
     m_picture->setAlignment(Qt::AlignCenter);
 
-    // Each label is created just before its control, so that Tab moves from field to field.
     const auto label = [this](const char* caption) {
         QLabel* l = opaque(new QLabel(QString::fromLatin1(caption), this));
         l->setContentsMargins(2, 0, 2, 0);
