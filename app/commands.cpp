@@ -62,6 +62,7 @@ bool commandAvailable(CommandId id)
     case CommandId::SaveFractalWithImage:
     case CommandId::SavePicture:
     case CommandId::Exit:
+    case CommandId::FractalParameters:
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
         return true;

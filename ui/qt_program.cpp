@@ -10,6 +10,7 @@
 #include "ui/dialog_support.h"
 #include "ui/menu_window.h"
 #include "ui/palette_dialog.h"
+#include "ui/parameters_dialog.h"
 #include "ui/picture_window.h"
 
 #include <algorithm>
@@ -134,6 +135,9 @@ void QtProgram::runCommand(CommandId id)
     case CommandId::PaletteControl:
         m_paletteDialog = PaletteDialog::open(m_paletteDialog, m_app, *this, m_picture.get());
         break;
+    case CommandId::FractalParameters:
+        openParametersDialog();
+        break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);
         // A Cancel leaves the picture stale too: it is drawn again.
@@ -190,6 +194,31 @@ void QtProgram::savePicture()
     if (m_menu != nullptr) {
         m_menu->setEnabled(true);
     }
+}
+
+void QtProgram::openParametersDialog()
+{
+    if (parametersDialog() != nullptr) {
+        m_parameters->raise();
+        return;
+    }
+    // The fields show the view's current numbers.
+    refreshFromDeep(m_app.view, viewContext(m_app), *this);
+    if (!m_parameters) {
+        m_parameters = std::make_unique<ParametersDialog>(m_app, *this, m_menu);
+        adoptDialog(m_parameters.get());
+        // Beside the picture below the menu window, as far as the screen allows.
+        const int right = m_app.shell.screenWidth - m_parameters->width();
+        m_parameters->move(std::max(0, std::min(m_app.settings.pictureWidth + 20, right)), 90);
+    } else {
+        m_parameters->refill();
+    }
+    m_parameters->show();
+}
+
+ParametersDialog* QtProgram::parametersDialog() const
+{
+    return m_parameters && m_parameters->isVisible() ? m_parameters.get() : nullptr;
 }
 
 void QtProgram::confirmQuit()
@@ -293,6 +322,13 @@ void QtProgram::bringToFront()
     if (m_picture && m_picture->isVisible()) {
         m_picture->raise();
         m_picture->activateWindow();
+        // The dialogs belong to the program's windows and stay above them, also where no
+        // window manager keeps them there.
+        for (ProgramDialog* dialog : m_dialogs) {
+            if (dialog->isVisible()) {
+                dialog->raise();
+            }
+        }
     }
 }
 
@@ -327,13 +363,19 @@ void QtProgram::sizePictureWindow(std::int32_t width, std::int32_t height)
     }
 }
 
-// The parameters dialog does not exist yet: its check boxes cannot show anything.
-void QtProgram::showFractalType(bool, bool)
+void QtProgram::showFractalType(bool mandelbrot, bool julia)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::Mandelbrot, mandelbrot);
+        dialog->showOption(OptionBox::Julia, julia);
+    }
 }
 
-void QtProgram::showMultiThreaded(bool)
+void QtProgram::showMultiThreaded(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::MultiThreaded, on);
+    }
 }
 
 void QtProgram::setArrowCursor()
@@ -350,30 +392,45 @@ void QtProgram::setMainTitle(std::string_view title)
     }
 }
 
-// The parameters and location dialogs do not exist yet: showing a value in a dialog that is
-// not open does nothing.
-void QtProgram::showPotValue(std::string_view)
+// Showing a value in a dialog that is not open does nothing.
+void QtProgram::showPotValue(std::string_view text)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showPotValue(qs(text));
+    }
 }
 
-void QtProgram::showDeepZoom(bool)
+void QtProgram::showDeepZoom(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::DeepZoom, on);
+    }
 }
 
-void QtProgram::showIterMax(std::string_view)
+void QtProgram::showIterMax(std::string_view text)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showIterMax(qs(text));
+    }
 }
 
+// The location dialog does not exist yet.
 void QtProgram::refreshLocationFields()
 {
 }
 
-void QtProgram::showBoxedZoom(bool)
+void QtProgram::showBoxedZoom(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::BoxedZoom, on);
+    }
 }
 
-void QtProgram::showAutoPotValue(bool)
+void QtProgram::showAutoPotValue(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::AutoPotValue, on);
+    }
 }
 
 void QtProgram::requestRepaint()

@@ -28,6 +28,7 @@ namespace qv {
 
 class MenuWindow;
 class PaletteDialog;
+class ParametersDialog;
 class PictureWindow;
 class ProgramDialog;
 
@@ -140,12 +141,16 @@ public:
     /// Adds an open dialog that refreshOpenDialogs refills; it leaves the set when destroyed.
     void adoptDialog(ProgramDialog* dialog);
 
+    /// The "Fractal parameters" dialog while it is open, else null.
+    ParametersDialog* parametersDialog() const;
+
 private:
     void runCommand(CommandId id);
     void confirmQuit();
     void loadFractal(bool withImage);
     void saveFractal(bool withImage);
     void savePicture();
+    void openParametersDialog();
 
     AppState& m_app;
     Prompts& m_prompts;
@@ -170,6 +175,9 @@ private:
     int m_escapePolls = 0;
     int m_rendersStarted = 0;
     int m_rendersStartedInPaint = 0;
+    /// Made on first use and kept, hidden when closed, so that no handler of it ever runs on
+    /// a deleted dialog.
+    std::unique_ptr<ParametersDialog> m_parameters;
 };
 
 } // namespace qv

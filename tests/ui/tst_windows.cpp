@@ -108,7 +108,7 @@ private slots:
               {"-", 140, false},
               {"Exit", 145, true}}},
             {"Fractal",
-             {{"Fractal Parameters", 165, false},
+             {{"Fractal Parameters", 165, true},
               {"Location", 166, false},
               {"Palette control", 160, true},
               {"Julia finder", 156, false},
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(f.showWindows());
         for (const CommandId id :
              {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
-              CommandId::FractalParameters, CommandId::Location, CommandId::JuliaFinder,
+              CommandId::Location, CommandId::JuliaFinder,
               CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie, CommandId::PlayMovie,
               CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
