@@ -189,9 +189,9 @@ private slots:
         QVERIFY(f.showWindows());
         for (const CommandId id :
              {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
-              CommandId::Location, CommandId::JuliaFinder,
-              CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie, CommandId::PlayMovie,
-              CommandId::Info, CommandId::OpenHelpfile}) {
+              CommandId::Location, CommandId::JuliaFinder, CommandId::MakeMovieToDisk,
+              CommandId::RealtimeZoomMovie, CommandId::PlayMovie, CommandId::Info,
+              CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
