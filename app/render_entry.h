@@ -28,13 +28,14 @@ ColourSettings colourSettingsOf(const AppState& app);
 /// The renderer renderView picks for the app's current view and settings.
 RendererKind chooseRenderer(const AppState& app);
 
-/// Renders the current view. Does nothing while the picture is valid, rendering is suppressed,
-/// a render runs or the Julia finder is open, and for a picture without pixels. Otherwise: the
-/// first Julia picture starts from the default Julia window (resetCoordinates), the waiting title
-/// and iterMax are shown, the picture window is sized, the renderer is chosen and run, and the
-/// flags, the controls, the view's other forms, the dialogs, the menu title, a missing thumbnail
-/// and the backup follow the new picture. The view-change step must have run after the view or the
-/// picture size last changed.
+/// Renders the current view. Does nothing while the picture is valid, rendering is suppressed
+/// or a render runs, and for a picture without pixels. Otherwise: the first Julia picture
+/// starts from the default Julia window (resetCoordinates), the waiting title and iterMax are
+/// shown, the picture window is sized, the renderer is chosen and run, and the flags, the
+/// controls, the view's other forms, the dialogs, the menu title, a missing thumbnail and the
+/// backup follow the new picture. The view-change step must have run after the view or the
+/// picture size last changed. While the Julia finder is open it does nothing either: the
+/// finder draws its own preview.
 void renderView(AppState& app, RenderProgress& progress, RenderObserver& observer,
                 const RenderOptions& options = {});
 
