@@ -201,7 +201,6 @@ void JuliaFinder::accept(QPoint at)
     }
     m_accepted = true;
     m_pending.reset();
-    acceptJuliaConstant(m_app, m_state, at.x(), at.y(), m_program);
     if (m_worker.joinable()) {
         m_worker.join();
     }
@@ -209,7 +208,9 @@ void JuliaFinder::accept(QPoint at)
     m_finder->hide();
     m_program.pictureWindow().show();
     m_program.menuWindow().show();
+    // The dialogs first, so that the type boxes the accept ticks are on show.
     m_program.showHiddenDialogs();
+    acceptJuliaConstant(m_app, m_state, at.x(), at.y(), m_program);
     // The Julia picture renders from the event loop, once this handler has returned.
     QtProgram* program = &m_program;
     QMetaObject::invokeMethod(

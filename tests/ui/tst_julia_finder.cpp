@@ -4,10 +4,11 @@
 #include "app/julia_finder.h"
 #include "tests/support/reference_kernels.h"
 #include "tests/ui/support/program_fixture.h"
-#include "ui/dialog_support.h"
 #include "ui/julia_finder.h"
+#include "ui/parameters_dialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QMouseEvent>
 #include <QTest>
@@ -16,14 +17,6 @@ using qv::CommandId;
 using qv::test::ProgramFixture;
 
 namespace {
-
-class StubDialog : public qv::ProgramDialog
-{
-public:
-    using ProgramDialog::ProgramDialog;
-
-    void refill() override {}
-};
 
 // Handed straight to the window, so that nothing else runs in between: a burst of moves
 // really arrives while one preview is being computed.
@@ -75,9 +68,9 @@ private slots:
     {
         ProgramFixture f;
         QVERIFY(firstPicture(f));
-        auto* dialog = new StubDialog(f.app.palette, nullptr);
-        f.program.adoptDialog(dialog);
-        dialog->show();
+        f.program.dispatchCommand(CommandId::FractalParameters);
+        qv::ParametersDialog* dialog = f.program.parametersDialog();
+        QVERIFY(dialog != nullptr);
         QGuiApplication::clipboard()->setText(QStringLiteral("the user's own text"));
         const QImage picture = f.picture().grab().toImage().convertToFormat(QImage::Format_RGB32);
         f.app.view.bailout = 2.5; // below 4: a fast test against 4 would give other counts
@@ -138,14 +131,16 @@ private slots:
         QVERIFY(qv::test::waitForPicture(f));
         QTRY_VERIFY(f.program.juliaFinder() == nullptr);
         const qv::JuliaNumbers& j = f.app.view.julia;
-        QCOMPARE(f.app.view.modeWord & 3u, 2u); // "Julia" ticked, "Mandelbrot" not
+        QCOMPARE(f.app.view.modeWord & 3u, 2u);
+        QVERIFY(dialog->optionBox(qv::OptionBox::Julia)->isChecked());
+        QVERIFY(!dialog->optionBox(qv::OptionBox::Mandelbrot)->isChecked());
+        QVERIFY(dialog->optionBox(qv::OptionBox::MultiThreaded)->isChecked());
         QVERIFY(j.cr.ext == c.cr && j.ci.ext == c.ci);
         QVERIFY(j.xmin.ext == -1.8L && j.xmax.ext == 1.8L && j.ymin.ext == -1.8L &&
                 j.ymax.ext == 1.8L);
         QCOMPARE(f.app.view.iterMax, 200);
         QVERIFY(f.menu().windowTitle().endsWith(QStringLiteral(") - Julia")));
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's own text"));
-        delete dialog;
     }
 
     void burstOfMovesGivesOnePreviewPerFinishedRender()
