@@ -65,6 +65,7 @@ bool commandAvailable(CommandId id)
     case CommandId::FractalParameters:
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
+    case CommandId::JuliaFinder:
         return true;
     default:
         return false;

@@ -8,12 +8,14 @@
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
 #include "ui/dialog_support.h"
+#include "ui/julia_finder.h"
 #include "ui/menu_window.h"
 #include "ui/palette_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/picture_window.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QApplication>
 
@@ -108,6 +110,31 @@ void QtProgram::adoptDialog(ProgramDialog* dialog)
     connect(dialog, &QObject::destroyed, this, [this, dialog] { std::erase(m_dialogs, dialog); });
 }
 
+void QtProgram::hideOpenDialogs()
+{
+    m_hiddenDialogs.clear();
+    for (ProgramDialog* dialog : m_dialogs) {
+        if (dialog->isVisible()) {
+            dialog->hide();
+            m_hiddenDialogs.push_back(dialog);
+        }
+    }
+}
+
+void QtProgram::showHiddenDialogs()
+{
+    for (ProgramDialog* dialog : std::exchange(m_hiddenDialogs, {})) {
+        if (std::find(m_dialogs.begin(), m_dialogs.end(), dialog) != m_dialogs.end()) {
+            dialog->show();
+        }
+    }
+}
+
+JuliaFinder* QtProgram::juliaFinder() const
+{
+    return m_finder;
+}
+
 void QtProgram::runCommand(CommandId id)
 {
     if (!commandAvailable(id)) {
@@ -137,6 +164,9 @@ void QtProgram::runCommand(CommandId id)
         break;
     case CommandId::FractalParameters:
         openParametersDialog();
+        break;
+    case CommandId::JuliaFinder:
+        m_finder = openJuliaFinder(m_app, *this);
         break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);

@@ -23,9 +23,11 @@
 #include <vector>
 
 #include <QObject>
+#include <QPointer>
 
 namespace qv {
 
+class JuliaFinder;
 class MenuWindow;
 class PaletteDialog;
 class ParametersDialog;
@@ -144,6 +146,14 @@ public:
     /// The "Fractal parameters" dialog while it is open, else null.
     ParametersDialog* parametersDialog() const;
 
+    /// Hides the open dialogs (while the Julia finder stands in for the program's windows),
+    /// and shows those of them that still exist again.
+    void hideOpenDialogs();
+    void showHiddenDialogs();
+
+    /// The open Julia finder; null when none is open.
+    JuliaFinder* juliaFinder() const;
+
 private:
     void runCommand(CommandId id);
     void confirmQuit();
@@ -170,6 +180,8 @@ private:
 
     std::deque<PendingAction> m_pendingActions;
     std::vector<ProgramDialog*> m_dialogs;
+    std::vector<ProgramDialog*> m_hiddenDialogs;
+    QPointer<JuliaFinder> m_finder;
     RenderOptions m_renderOptions;
     bool m_quitting = false;
     int m_escapePolls = 0;

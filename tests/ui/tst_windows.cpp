@@ -111,7 +111,7 @@ private slots:
              {{"Fractal Parameters", 165, true},
               {"Location", 166, false},
               {"Palette control", 160, true},
-              {"Julia finder", 156, false},
+              {"Julia finder", 156, true},
               {"Original Mandelbrot", 155, true}}},
             {"Zoom movie",
              {{"Make movie to disk", 185, false},
