@@ -62,8 +62,10 @@ bool commandAvailable(CommandId id)
     case CommandId::SaveFractalWithImage:
     case CommandId::SavePicture:
     case CommandId::Exit:
+    case CommandId::FractalParameters:
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
+    case CommandId::JuliaFinder:
     case CommandId::MakeMovieToDisk:
     case CommandId::RealtimeZoomMovie:
         return true;

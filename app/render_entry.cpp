@@ -197,6 +197,11 @@ void renderView(AppState& app, RenderProgress& progress, RenderObserver& observe
     if (shell.pictureValid != 0 || app.render.renderSuppressed != 0 || shell.rendering != 0) {
         return;
     }
+    // While the Julia finder is open the picture waits for its accept; the finder draws its
+    // own preview.
+    if (shell.finderActive != 0) {
+        return;
+    }
     const std::int32_t width = app.settings.pictureWidth;
     const std::int32_t height = app.settings.pictureHeight;
     if (width < 1 || height < 1) {
@@ -205,8 +210,6 @@ void renderView(AppState& app, RenderProgress& progress, RenderObserver& observe
     if (!isMandelbrot(app.view) && shell.juliaShown == 0) {
         resetCoordinates(app, observer);
     }
-    // While the Julia finder is open it draws its own preview; that hand-over belongs here once
-    // the finder exists.
     if (!animationRuns(app)) {
         observer.setMainTitle(kWaitTitle);
         observer.showIterMax(decimalText(std::int64_t{app.view.iterMax}));

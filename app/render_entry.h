@@ -34,7 +34,8 @@ RendererKind chooseRenderer(const AppState& app);
 /// shown, the picture window is sized, the renderer is chosen and run, and the flags, the
 /// controls, the view's other forms, the dialogs, the menu title, a missing thumbnail and the
 /// backup follow the new picture. The view-change step must have run after the view or the
-/// picture size last changed.
+/// picture size last changed. While the Julia finder is open it does nothing either: the
+/// finder draws its own preview.
 void renderView(AppState& app, RenderProgress& progress, RenderObserver& observer,
                 const RenderOptions& options = {});
 

@@ -474,9 +474,10 @@ bool turnDeepZoomOff(ViewState& view, const ViewContext& context, ViewObserver& 
         observer.showDeepZoom(view.deepZoom != 0);
         return false;
     }
-    deepToExtended(view, context, observer);
+    // The view-change step inside deepToExtended decides: a view that needs deep zoom (a
+    // Julia view, modes 26..28 count deeper) switches it on again.
     view.deepZoom = 0;
-    observer.showDeepZoom(false);
+    deepToExtended(view, context, observer);
     return true;
 }
 

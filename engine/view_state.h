@@ -233,7 +233,8 @@ void autoIterIncrease(ViewState& view, std::int32_t deepLimit);
 void turnDeepZoomOn(ViewState& view, ViewObserver& observer);
 
 /// The "Deep zoom" box unticked by hand: refused (false, deep zoom stays on) while deepLimit
-/// <= -17; otherwise deepToExtended and deepZoom = 0.
+/// <= -17; otherwise deepZoom = 0, then deepToExtended, whose view-change step switches deep
+/// zoom on again for a view that needs it (a Julia view counts 7 decades deeper).
 bool turnDeepZoomOff(ViewState& view, const ViewContext& context, ViewObserver& observer);
 
 } // namespace qv

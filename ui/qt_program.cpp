@@ -8,12 +8,15 @@
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
 #include "ui/dialog_support.h"
+#include "ui/julia_finder.h"
 #include "ui/menu_window.h"
 #include "ui/movie_runner.h"
 #include "ui/palette_dialog.h"
+#include "ui/parameters_dialog.h"
 #include "ui/picture_window.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QApplication>
 
@@ -109,6 +112,31 @@ void QtProgram::adoptDialog(ProgramDialog* dialog)
     connect(dialog, &QObject::destroyed, this, [this, dialog] { std::erase(m_dialogs, dialog); });
 }
 
+void QtProgram::hideOpenDialogs()
+{
+    m_hiddenDialogs.clear();
+    for (ProgramDialog* dialog : m_dialogs) {
+        if (dialog->isVisible()) {
+            dialog->hide();
+            m_hiddenDialogs.push_back(dialog);
+        }
+    }
+}
+
+void QtProgram::showHiddenDialogs()
+{
+    for (ProgramDialog* dialog : std::exchange(m_hiddenDialogs, {})) {
+        if (std::find(m_dialogs.begin(), m_dialogs.end(), dialog) != m_dialogs.end()) {
+            dialog->show();
+        }
+    }
+}
+
+JuliaFinder* QtProgram::juliaFinder() const
+{
+    return m_finder;
+}
+
 void QtProgram::runCommand(CommandId id)
 {
     if (!commandAvailable(id)) {
@@ -141,6 +169,12 @@ void QtProgram::runCommand(CommandId id)
         break;
     case CommandId::RealtimeZoomMovie:
         m_movies->realtimeZoomMovie();
+        break;
+    case CommandId::FractalParameters:
+        openParametersDialog();
+        break;
+    case CommandId::JuliaFinder:
+        m_finder = openJuliaFinder(m_app, *this);
         break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);
@@ -200,6 +234,31 @@ void QtProgram::savePicture()
     }
 }
 
+void QtProgram::openParametersDialog()
+{
+    if (parametersDialog() != nullptr) {
+        m_parameters->raise();
+        return;
+    }
+    // The fields show the view's current numbers.
+    refreshFromDeep(m_app.view, viewContext(m_app), *this);
+    if (!m_parameters) {
+        m_parameters = std::make_unique<ParametersDialog>(m_app, *this, m_menu);
+        adoptDialog(m_parameters.get());
+        // Beside the picture below the menu window, as far as the screen allows.
+        const int right = m_app.shell.screenWidth - m_parameters->width();
+        m_parameters->move(std::max(0, std::min(m_app.settings.pictureWidth + 20, right)), 90);
+    } else {
+        m_parameters->refill();
+    }
+    m_parameters->show();
+}
+
+ParametersDialog* QtProgram::parametersDialog() const
+{
+    return m_parameters && m_parameters->isVisible() ? m_parameters.get() : nullptr;
+}
+
 void QtProgram::confirmQuit()
 {
     if (!m_prompts.askOkCancel(kQuitQuestion)) {
@@ -248,6 +307,7 @@ void QtProgram::refreshOpenDialogs()
         if (std::find(m_dialogs.begin(), m_dialogs.end(), dialog) != m_dialogs.end() &&
             dialog->isVisible()) {
             dialog->refill();
+            dialog->update();
         }
     }
 }
@@ -310,6 +370,13 @@ void QtProgram::bringToFront()
     if (m_picture && m_picture->isVisible()) {
         m_picture->raise();
         m_picture->activateWindow();
+        // The dialogs belong to the program's windows and stay above them, also where no
+        // window manager keeps them there.
+        for (ProgramDialog* dialog : m_dialogs) {
+            if (dialog->isVisible()) {
+                dialog->raise();
+            }
+        }
     }
 }
 
@@ -344,13 +411,19 @@ void QtProgram::sizePictureWindow(std::int32_t width, std::int32_t height)
     }
 }
 
-// The parameters dialog does not exist yet: its check boxes cannot show anything.
-void QtProgram::showFractalType(bool, bool)
+void QtProgram::showFractalType(bool mandelbrot, bool julia)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::Mandelbrot, mandelbrot);
+        dialog->showOption(OptionBox::Julia, julia);
+    }
 }
 
-void QtProgram::showMultiThreaded(bool)
+void QtProgram::showMultiThreaded(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::MultiThreaded, on);
+    }
 }
 
 void QtProgram::setArrowCursor()
@@ -367,30 +440,45 @@ void QtProgram::setMainTitle(std::string_view title)
     }
 }
 
-// The parameters and location dialogs do not exist yet: showing a value in a dialog that is
-// not open does nothing.
-void QtProgram::showPotValue(std::string_view)
+// Showing a value in a dialog that is not open does nothing.
+void QtProgram::showPotValue(std::string_view text)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showPotValue(qs(text));
+    }
 }
 
-void QtProgram::showDeepZoom(bool)
+void QtProgram::showDeepZoom(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::DeepZoom, on);
+    }
 }
 
-void QtProgram::showIterMax(std::string_view)
+void QtProgram::showIterMax(std::string_view text)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showIterMax(qs(text));
+    }
 }
 
+// The location dialog does not exist yet.
 void QtProgram::refreshLocationFields()
 {
 }
 
-void QtProgram::showBoxedZoom(bool)
+void QtProgram::showBoxedZoom(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::BoxedZoom, on);
+    }
 }
 
-void QtProgram::showAutoPotValue(bool)
+void QtProgram::showAutoPotValue(bool on)
 {
+    if (ParametersDialog* dialog = parametersDialog()) {
+        dialog->showOption(OptionBox::AutoPotValue, on);
+    }
 }
 
 void QtProgram::requestRepaint()
@@ -421,6 +509,10 @@ void QtProgram::redisplayPicture()
                  m_app.paletteState.paletteOffset);
     if (m_picture) {
         m_picture->showKeptPicture();
+    }
+    // The dialogs' backgrounds show the palette too.
+    for (ProgramDialog* dialog : m_dialogs) {
+        dialog->update();
     }
 }
 

@@ -23,12 +23,15 @@
 #include <vector>
 
 #include <QObject>
+#include <QPointer>
 
 namespace qv {
 
+class JuliaFinder;
 class MenuWindow;
 class MovieRunner;
 class PaletteDialog;
+class ParametersDialog;
 class PictureWindow;
 class ProgramDialog;
 
@@ -141,6 +144,17 @@ public:
     /// Adds an open dialog that refreshOpenDialogs refills; it leaves the set when destroyed.
     void adoptDialog(ProgramDialog* dialog);
 
+    /// The "Fractal parameters" dialog while it is open, else null.
+    ParametersDialog* parametersDialog() const;
+
+    /// Hides the open dialogs (while the Julia finder stands in for the program's windows),
+    /// and shows those of them that still exist again.
+    void hideOpenDialogs();
+    void showHiddenDialogs();
+
+    /// The open Julia finder; null when none is open.
+    JuliaFinder* juliaFinder() const;
+
     /// Closes every open dialog (the movies run without them).
     void closeOpenDialogs();
 
@@ -153,6 +167,7 @@ private:
     void loadFractal(bool withImage);
     void saveFractal(bool withImage);
     void savePicture();
+    void openParametersDialog();
 
     AppState& m_app;
     Prompts& m_prompts;
@@ -173,11 +188,16 @@ private:
 
     std::deque<PendingAction> m_pendingActions;
     std::vector<ProgramDialog*> m_dialogs;
+    std::vector<ProgramDialog*> m_hiddenDialogs;
+    QPointer<JuliaFinder> m_finder;
     RenderOptions m_renderOptions;
     bool m_quitting = false;
     int m_escapePolls = 0;
     int m_rendersStarted = 0;
     int m_rendersStartedInPaint = 0;
+    /// Made on first use and kept, hidden when closed, so that no handler of it ever runs on
+    /// a deleted dialog.
+    std::unique_ptr<ParametersDialog> m_parameters;
 };
 
 } // namespace qv

@@ -144,6 +144,19 @@ TEST(RenderEntry, SingleRenderEndsWithThePictureWindowInFront)
     EXPECT_EQ(request.progress.drawnRows.size(), 6u);
 }
 
+TEST(RenderEntry, NothingRendersWhileTheJuliaFinderIsOpen)
+{
+    AppState app;
+    prepare(app, 10, 6, 1);
+    test::edgeView(app.view);
+    app.shell.finderActive = 1;
+    Request request;
+    request.renderView(app);
+    EXPECT_EQ(app.render.lastRenderer, RendererKind::None);
+    EXPECT_EQ(app.shell.pictureValid, 0);
+    EXPECT_TRUE(request.observer.shown.empty());
+}
+
 TEST(RenderEntry, FirstJuliaPictureStartsFromTheDefaultJuliaWindow)
 {
     AppState app;

@@ -610,12 +610,19 @@ TEST(DeepZoomByHand, OffIsRefusedDeeperThan1e17AndOnCopiesTheExtendedView)
     EXPECT_EQ(deep.deepZoom, 1);
     EXPECT_EQ(observer.last("deepZoom"), "on");
 
+    // A Julia view at 1e-12 counts as 1e-19: unticking is allowed, and the view-change step
+    // switches deep zoom on again. At 1e-5 it stays off.
     ViewState julia = viewWithStep(false, 1, -12, observer);
     ASSERT_EQ(julia.deepZoom, 1);
     mpf_set_d(julia.julia.cr.mp(), -0.125);
     EXPECT_TRUE(turnDeepZoomOff(julia, context, observer));
-    EXPECT_EQ(julia.deepZoom, 0);
+    EXPECT_EQ(julia.deepZoom, 1);
     EXPECT_EQ(julia.julia.cr.ext, -0.125L);
+    EXPECT_EQ(observer.last("deepZoom"), "on");
+    ViewState shallowJulia = viewWithStep(false, 1, -5, observer);
+    shallowJulia.deepZoom = 1;
+    EXPECT_TRUE(turnDeepZoomOff(shallowJulia, context, observer));
+    EXPECT_EQ(shallowJulia.deepZoom, 0);
     EXPECT_EQ(observer.last("deepZoom"), "off");
 
     ViewState shallow;

@@ -42,10 +42,12 @@ inline void square(long double& zr, long double& zi, long double cr, long double
     zi = newZi;
 }
 
-/// Kinds 1 and 2: fast blocks of four with the third iterate tested against 4 in float, then
-/// the exact pass from the start of the block where the fast pass stopped.
+/// Kinds 1 and 2: fast blocks of four with the third iterate tested against 4 in float (the
+/// finder's preview: against `fastLimit`), then the exact pass from the start of the block
+/// where the fast pass stopped.
 inline ReferencePixel referenceA(KernelKind kind, long double zr, long double zi, long double cr,
-                                 long double ci, std::int32_t iterMax, double bailout)
+                                 long double ci, std::int32_t iterMax, double bailout,
+                                 float fastLimit = 4.0f)
 {
     iterMax = std::max(iterMax, 3);
     const std::uint32_t bailoutBits = bitsOf(static_cast<float>(bailout));
@@ -59,7 +61,7 @@ inline ReferencePixel referenceA(KernelKind kind, long double zr, long double zi
         square(zr, zi, cr, ci);
         square(zr, zi, cr, ci);
         square(zr, zi, cr, ci);
-        const bool atFour = bitsOf(static_cast<float>(zr * zr + zi * zi)) >= bitsOf(4.0f);
+        const bool atFour = bitsOf(static_cast<float>(zr * zr + zi * zi)) >= bitsOf(fastLimit);
         if (kind == KernelKind::Plain) {
             r = r - 4;
             if (atFour) {
@@ -103,10 +105,11 @@ inline ReferencePixel referenceA(KernelKind kind, long double zr, long double zi
     return {0, static_cast<float>(zr), static_cast<float>(zi)};
 }
 
-/// Kinds 3 to 5: the fast test looks at the previous block's |z|^2 (a double, against 4.0);
-/// the exact pass runs from the kept block start up to iterMax.
+/// Kinds 3 to 5: the fast test looks at the previous block's |z|^2 (a double, against 4.0 or
+/// `fastLimit`); the exact pass runs from the kept block start up to iterMax.
 inline ReferencePixel referenceB(KernelKind kind, long double zr, long double zi, long double cr,
-                                 long double ci, std::int32_t iterMax, double bailout)
+                                 long double ci, std::int32_t iterMax, double bailout,
+                                 float fastLimit = 4.0f)
 {
     iterMax = std::max(iterMax, 3);
     const long double limit = static_cast<float>(bailout);
@@ -122,7 +125,7 @@ inline ReferencePixel referenceB(KernelKind kind, long double zr, long double zi
         square(zr, zi, cr, ci);
         square(zr, zi, cr, ci);
         square(zr, zi, cr, ci);
-        if (t > 4.0) {
+        if (t > static_cast<double>(fastLimit)) {
             break;
         }
         t = static_cast<double>(zr * zr + zi * zi);
@@ -161,13 +164,14 @@ inline ReferencePixel referenceB(KernelKind kind, long double zr, long double zi
 
 /// One pixel of any kind in extended precision: the orbit starts at z = (zr, zi) with constant
 /// c = (cr, ci) (both the pixel's point for a Mandelbrot pixel, c the Julia constant otherwise).
+/// The fast pass tests against `fastLimit`.
 inline ReferencePixel referenceExtendedPixel(KernelKind kind, long double zr, long double zi,
                                              long double cr, long double ci, std::int32_t iterMax,
-                                             double bailout)
+                                             double bailout, float fastLimit = 4.0f)
 {
     const bool blocksOfFour = kind == KernelKind::Plain || kind == KernelKind::RealSquare;
-    return blocksOfFour ? referenceA(kind, zr, zi, cr, ci, iterMax, bailout)
-                        : referenceB(kind, zr, zi, cr, ci, iterMax, bailout);
+    return blocksOfFour ? referenceA(kind, zr, zi, cr, ci, iterMax, bailout, fastLimit)
+                        : referenceB(kind, zr, zi, cr, ci, iterMax, bailout, fastLimit);
 }
 
 // ---- Deep precision: the plain orbit in GMP, the kind's own map from the chosen block. ----

@@ -108,10 +108,10 @@ private slots:
               {"-", 140, false},
               {"Exit", 145, true}}},
             {"Fractal",
-             {{"Fractal Parameters", 165, false},
+             {{"Fractal Parameters", 165, true},
               {"Location", 166, false},
               {"Palette control", 160, true},
-              {"Julia finder", 156, false},
+              {"Julia finder", 156, true},
               {"Original Mandelbrot", 155, true}}},
             {"Zoom movie",
              {{"Make movie to disk", 185, true},
@@ -189,8 +189,8 @@ private slots:
         QVERIFY(f.showWindows());
         for (const CommandId id :
              {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
-              CommandId::FractalParameters, CommandId::Location, CommandId::JuliaFinder,
-              CommandId::PlayMovie, CommandId::Info, CommandId::OpenHelpfile}) {
+              CommandId::Location, CommandId::JuliaFinder, CommandId::PlayMovie, CommandId::Info,
+              CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
