@@ -26,6 +26,7 @@
 
 namespace qv {
 
+class FractalBrowsing;
 class MenuWindow;
 class PaletteDialog;
 class ParametersDialog;
@@ -170,6 +171,7 @@ private:
 
     std::deque<PendingAction> m_pendingActions;
     std::vector<ProgramDialog*> m_dialogs;
+    std::unique_ptr<FractalBrowsing> m_browsing;
     RenderOptions m_renderOptions;
     bool m_quitting = false;
     int m_escapePolls = 0;
