@@ -24,7 +24,9 @@ namespace qv {
 
 namespace {
 
-constexpr QPoint kThumbnailPlace(400, 40);
+// Right of the browser, which stays above the picture window it belongs to: a thumbnail being
+// rendered is never hidden behind it.
+constexpr QPoint kThumbnailPlace(660, 100);
 constexpr QSize kClientSize(540, 480);
 constexpr QPoint kBrowserPlace(100, 100);
 

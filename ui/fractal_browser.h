@@ -63,7 +63,8 @@ public:
     /// The open browser, or null.
     FractalBrowser* window() const { return m_window; }
 
-    /// Moves the picture window to its thumbnail place (400, 40) or back to its usual place.
+    /// Moves the picture window to its thumbnail place beside the browser, or back to its usual
+    /// place.
     void placePictureAtThumbnail();
     void placePictureAtHome();
 

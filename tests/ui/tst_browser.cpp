@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(f->program.rendersStarted(), renders + 1);
         QCOMPARE(f->app.settings.pictureWidth, 176);
         QCOMPARE(f->app.settings.pictureHeight, 144);
-        QTRY_COMPARE(f->picture().pos(), QPoint(400, 40));
+        QTRY_COMPARE(f->picture().pos(), QPoint(660, 100));
         QCOMPARE(QImage(text(pathIn(folder, "a.fra.jpg"))).size(), QSize(176, 144));
         QCOMPARE(browser->thumbnail().image().size(), QSize(176, 144));
         QVERIFY(!browser->makeThumbnailButton().isEnabled());
