@@ -174,7 +174,14 @@ FractalBrowser::FractalBrowser(AppState& app, QtProgram& program, FractalBrowsin
     layOut();
     move(kBrowserPlace);
 
-    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
+    // The selection, not the current row: focus alone makes the first row current, and that
+    // must not select (and render) a file nobody chose.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> selected = m_list->selectedItems();
+        if (selected.isEmpty()) {
+            return;
+        }
+        const int row = m_list->row(selected.front());
         QPointer<FractalBrowser> self(this);
         m_program.whenIdle(
             [self, row] {

@@ -1,6 +1,6 @@
-// The fractal browser with scripted dialogs: the folder dialog and its messages, the window and
-// its controls, what selecting each kind of file does, MAKE THUMBNAIL, REDRAW, damaged files,
-// and actions that wait for a running render.
+// The fractal browser with scripted dialogs: the folder dialog and its messages, the window, what
+// selecting each kind of file does, MAKE THUMBNAIL, REDRAW, damaged files, Esc, and actions that
+// wait for a running render.
 #include "persistence/parameter_browsing.h"
 #include "persistence/parameter_files.h"
 #include "tests/ui/support/program_fixture.h"
@@ -17,74 +17,96 @@
 #include <QTest>
 #include <QTimer>
 
+using qv::BrowsedKind;
 using qv::CommandId;
 using qv::FractalBrowser;
 using qv::test::ProgramFixture;
-using qv::test::waitForPicture;
 
 namespace {
 
-std::string pathIn(const QTemporaryDir& folder, const std::string& name)
-{
-    return folder.path().toStdString() + "/" + name;
-}
+const QString kMandelbrot80("FRACTAL TYPE: Mandelbrot\n\nPrecision: 80 bits");
 
-bool exists(const std::string& path)
+/// A running program, a folder of parameter files and the browser opened on it.
+struct Browsing
 {
-    return std::filesystem::exists(path);
-}
+    explicit Browsing(std::unique_ptr<ProgramFixture> fixture = qv::test::renderedProgram())
+        : f(std::move(fixture))
+    {
+    }
 
-/// Saves the program's view as `name` in the folder, without the thumbnail the saver makes.
-void saveView(ProgramFixture& f, const QTemporaryDir& folder, const std::string& name)
-{
-    const std::string path = pathIn(folder, name);
-    const auto kind = qv::browsedKindOf(path);
-    auto& pictures = f.program.pictures();
-    const bool saved = kind == qv::BrowsedKind::Deep ? qv::saveDeepFile(f.app, pictures, path)
-                       : kind == qv::BrowsedKind::StandardWithImage
-                           ? qv::saveStandardFileWithImage(f.app, f.program, pictures, path)
-                       : kind == qv::BrowsedKind::DeepWithImage
-                           ? qv::saveDeepFileWithImage(f.app, pictures, path)
-                           : qv::saveStandardFile(f.app, pictures, path);
-    QVERIFY(saved);
-    std::filesystem::remove(path + ".jpg");
-}
+    std::string path(const std::string& name) const
+    {
+        return folder.path().toStdString() + "/" + name;
+    }
 
-void writeFile(const std::string& path, const QByteArray& bytes)
-{
-    QFile file(QString::fromStdString(path));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+    bool exists(const std::string& name) const { return std::filesystem::exists(path(name)); }
 
-FractalBrowser* openBrowser(ProgramFixture& f, const QTemporaryDir& folder)
-{
-    f.dispatchAnswering(CommandId::BrowseFractals, folder.path().toStdString());
-    const auto open = f.menu().findChildren<FractalBrowser*>();
-    for (FractalBrowser* b : open) {
-        if (b->isVisible()) {
-            return b;
+    /// The program's view saved as `name`, without the thumbnail the saver writes.
+    bool save(const std::string& name)
+    {
+        const std::string p = path(name);
+        auto& pictures = f->program.pictures();
+        const BrowsedKind kind = qv::browsedKindOf(p);
+        const bool saved = kind == BrowsedKind::Deep ? qv::saveDeepFile(f->app, pictures, p)
+                           : kind == BrowsedKind::StandardWithImage
+                               ? qv::saveStandardFileWithImage(f->app, f->program, pictures, p)
+                               : qv::saveStandardFile(f->app, pictures, p);
+        return saved && std::filesystem::remove(p + ".jpg");
+    }
+
+    bool write(const std::string& name, const QByteArray& bytes)
+    {
+        QFile file(QString::fromStdString(path(name)));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    bool writeImage(const std::string& name, QSize size, Qt::GlobalColor colour)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        return image.save(QString::fromStdString(path(name)), "JPG");
+    }
+
+    bool open()
+    {
+        f->dispatchAnswering(CommandId::BrowseFractals, folder.path().toStdString());
+        browser = nullptr;
+        for (FractalBrowser* b : f->menu().findChildren<FractalBrowser*>()) {
+            browser = b->isVisible() ? b : browser;
         }
+        return browser != nullptr;
     }
-    return nullptr;
-}
 
-/// Selects the file of that name and waits until the browser's step and its render are over.
-bool select(ProgramFixture& f, FractalBrowser& browser, const std::string& name)
-{
-    const auto found = browser.list().findItems(QString::fromStdString(name), Qt::MatchExactly);
-    if (found.size() != 1) {
-        return false;
+    /// Selects the file and waits until the step and its render are over.
+    bool select(const std::string& name)
+    {
+        const auto found =
+            browser->list().findItems(QString::fromStdString(name), Qt::MatchExactly);
+        if (found.size() != 1) {
+            return false;
+        }
+        browser->list().setCurrentItem(found.front());
+        return idle();
     }
-    browser.list().setCurrentItem(found.front());
-    return QTest::qWaitFor(
-        [&] { return f.app.shell.rendering == 0 && f.program.pendingActions() == 0; });
-}
 
-QString text(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
+    bool press(QPushButton& button)
+    {
+        QTest::mouseClick(&button, Qt::LeftButton);
+        return idle();
+    }
+
+    bool idle()
+    {
+        return QTest::qWaitFor(
+            [&] { return f->app.shell.rendering == 0 && f->program.pendingActions() == 0; });
+    }
+
+    QSize size() const { return {f->app.settings.pictureWidth, f->app.settings.pictureHeight}; }
+
+    std::unique_ptr<ProgramFixture> f;
+    QTemporaryDir folder;
+    FractalBrowser* browser = nullptr;
+};
 
 } // namespace
 
@@ -98,155 +120,118 @@ private slots:
 
     void theCommandAsksForAFolderAndOpensTheBrowser()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        QVERIFY(f->menu().action(CommandId::BrowseFractals)->isEnabled());
+        Browsing b;
+        QVERIFY(b.f && b.f->menu().action(CommandId::BrowseFractals)->isEnabled());
+        b.f->dispatchAnswering(CommandId::BrowseFractals, "");
+        const auto& asked = b.f->prompts.asked();
+        QCOMPARE(asked.size(), std::size_t{1});
+        QCOMPARE(asked[0].kind + asked[0].text, std::string("folderSELECT PARAMETER FOLDER"));
+        QVERIFY(asked[0].file.initialFolder.ends_with("/gallery"));
+        QVERIFY(b.write("notes.txt", "x"));
+        QVERIFY(!b.open());
+        QCOMPARE(b.f->prompts.texts().back(),
+                 std::string("No parameterfiles found in this folder!"));
 
-        // Cancelled: nothing opens.
-        f->dispatchAnswering(CommandId::BrowseFractals, "");
-        QCOMPARE(f->prompts.asked().size(), std::size_t{1});
-        QCOMPARE(f->prompts.asked()[0].kind, std::string("folder"));
-        QCOMPARE(f->prompts.asked()[0].text, std::string("SELECT PARAMETER FOLDER"));
-        QVERIFY(f->prompts.asked()[0].file.initialFolder.ends_with("/gallery"));
-        QVERIFY(f->menu().findChildren<FractalBrowser*>().isEmpty());
-
-        // A folder without parameter files says so.
-        QTemporaryDir empty;
-        writeFile(pathIn(empty, "notes.txt"), "x");
-        f->dispatchAnswering(CommandId::BrowseFractals, empty.path().toStdString());
-        QCOMPARE(f->prompts.texts().back(), std::string("No parameterfiles found in this folder!"));
-        QVERIFY(f->menu().findChildren<FractalBrowser*>().isEmpty());
-
-        QTemporaryDir folder;
-        saveView(*f, folder, "b.fdz");
-        saveView(*f, folder, "A.fra");
-        writeFile(pathIn(folder, "x.fxx"), "x");
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        QCOMPARE(browser->windowTitle(), QString("BROWSE FRACTAL PARAMETER FILES"));
-        QCOMPARE(browser->files(),
-                 (std::vector<std::string>{pathIn(folder, "A.fra"), pathIn(folder, "b.fdz"),
-                                           pathIn(folder, "x.fxx")}));
-        QCOMPARE(browser->list().count(), 3);
-        QCOMPARE(browser->list().item(0)->text(), QString("A.fra"));
-        QCOMPARE(browser->information().text(), QString("FRACTAL: \n\nPrecision:"));
-        QVERIFY(browser->width() >= 540 && browser->height() >= 480);
-        QCOMPARE(browser->thumbnail().geometry(), QRect(10, 40, 176, 144));
-        QCOMPARE(browser->list().geometry(), QRect(10, 210, 380, 200));
-        // Controls grow rather than clip their text.
-        for (QPushButton* b : {&browser->redrawButton(), &browser->makeThumbnailButton()}) {
-            QVERIFY(b->width() >= b->sizeHint().width());
-            QVERIFY(browser->rect().contains(b->geometry()));
+        QVERIFY(b.save("b.fdz") && b.save("A.fra") && b.write("x.fxx", "x"));
+        QVERIFY(b.open());
+        FractalBrowser& w = *b.browser;
+        QCOMPARE(w.windowTitle(), QString("BROWSE FRACTAL PARAMETER FILES"));
+        QCOMPARE(w.files(),
+                 (std::vector<std::string>{b.path("A.fra"), b.path("b.fdz"), b.path("x.fxx")}));
+        QCOMPARE(w.list().item(0)->text(), QString("A.fra"));
+        QCOMPARE(w.information().text(), QString("FRACTAL: \n\nPrecision:"));
+        QVERIFY(w.width() >= 540 && w.height() >= 480);
+        QCOMPARE(w.thumbnail().geometry(), QRect(10, 40, 176, 144));
+        QCOMPARE(w.list().geometry(), QRect(10, 210, 380, 200));
+        for (QPushButton* button : {&w.redrawButton(), &w.makeThumbnailButton()}) {
+            QVERIFY(button->width() >= button->sizeHint().width()); // grown, not clipped
+            QVERIFY(w.rect().contains(button->geometry()));
         }
-        QVERIFY(browser->information().width() >= 200);
+        // A second command replaces the open browser; opening selects nothing.
+        const int renders = b.f->program.rendersStarted();
+        QVERIFY(b.open() && b.browser != &w);
+        QTRY_COMPARE(b.f->menu().findChildren<FractalBrowser*>().size(), 1);
 
-        // A second command replaces the open browser.
-        FractalBrowser* second = openBrowser(*f, folder);
-        QVERIFY(second && second != browser);
-        QTRY_COMPARE(f->menu().findChildren<FractalBrowser*>().size(), 1);
+        // Any other name is only selected: its thumbnail and the title, nothing read.
+        QVERIFY(b.writeImage("x.fxx.jpg", {176, 144}, Qt::green));
+        const std::string fileBefore = b.f->app.shell.currentFileName;
+        QVERIFY(b.select("x.fxx"));
+        QCOMPARE(b.browser->currentFile(), b.path("x.fxx"));
+        QCOMPARE(b.browser->windowTitle(), QString::fromStdString(b.path("x.fxx")));
+        QCOMPARE(b.browser->thumbnail().image().size(), QSize(176, 144));
+        QCOMPARE(b.browser->information().text(), QString("FRACTAL: \n\nPrecision:"));
+        QCOMPARE(b.f->program.rendersStarted(), renders);
+        QCOMPARE(b.f->app.shell.currentFileName, fileBefore);
+        QCOMPARE(b.f->prompts.asked().size(), std::size_t{5});
     }
 
     void filesWithoutThumbnailsAreRenderedOrWaitForMakeThumbnail()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        QTemporaryDir folder;
-        saveView(*f, folder, "a.fra");
-        saveView(*f, folder, "b.fdz");
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        const int renders = f->program.rendersStarted();
+        Browsing b;
+        QVERIFY(b.f && b.save("a.fra") && b.save("b.fdz") && b.open());
+        const int renders = b.f->program.rendersStarted();
+        QVERIFY(b.select("a.fra"));
+        QCOMPARE(b.f->program.rendersStarted(), renders + 1);
+        QCOMPARE(b.size(), QSize(176, 144));
+        QTRY_COMPARE(b.f->picture().pos(), QPoint(660, 100));
+        QCOMPARE(QImage(QString::fromStdString(b.path("a.fra.jpg"))).size(), QSize(176, 144));
+        QCOMPARE(b.browser->thumbnail().image().size(), QSize(176, 144));
+        QVERIFY(!b.browser->makeThumbnailButton().isEnabled());
+        QCOMPARE(b.browser->information().text(), kMandelbrot80);
+        QCOMPARE(b.browser->windowTitle(), QString::fromStdString(b.path("a.fra")));
+        QCOMPARE(b.f->menu().windowTitle(),
+                 QString::fromStdString("QUORVALIS - " + b.path("a.fra")));
 
-        // a.fra: rendered at thumbnail size at the thumbnail place, its thumbnail written.
-        QVERIFY(select(*f, *browser, "a.fra"));
-        QCOMPARE(f->program.rendersStarted(), renders + 1);
-        QCOMPARE(f->app.settings.pictureWidth, 176);
-        QCOMPARE(f->app.settings.pictureHeight, 144);
-        QTRY_COMPARE(f->picture().pos(), QPoint(660, 100));
-        QCOMPARE(QImage(text(pathIn(folder, "a.fra.jpg"))).size(), QSize(176, 144));
-        QCOMPARE(browser->thumbnail().image().size(), QSize(176, 144));
-        QVERIFY(!browser->makeThumbnailButton().isEnabled());
-        QCOMPARE(browser->information().text(),
-                 QString("FRACTAL TYPE: Mandelbrot\n\nPrecision: 80 bits"));
-        QCOMPARE(browser->windowTitle(), text(pathIn(folder, "a.fra")));
-        QCOMPARE(f->app.shell.currentFileName, pathIn(folder, "a.fra"));
-        QCOMPARE(f->menu().windowTitle(), text("QUORVALIS - " + pathIn(folder, "a.fra")));
-
-        // b.fdz: only its header is read; MAKE THUMBNAIL renders it.
-        QVERIFY(select(*f, *browser, "b.fdz"));
-        QCOMPARE(f->program.rendersStarted(), renders + 1);
-        QVERIFY(browser->makeThumbnailButton().isEnabled());
-        QVERIFY(browser->thumbnail().image().isNull());
-        QVERIFY(!exists(pathIn(folder, "b.fdz.jpg")));
-        QCOMPARE(f->app.shell.currentFileName, pathIn(folder, "a.fra"));
-        QTest::mouseClick(&browser->makeThumbnailButton(), Qt::LeftButton);
-        QTRY_VERIFY(exists(pathIn(folder, "b.fdz.jpg")));
-        QCOMPARE(f->program.rendersStarted(), renders + 2);
-        QCOMPARE(QImage(text(pathIn(folder, "b.fdz.jpg"))).size(), QSize(176, 144));
-        QCOMPARE(f->app.shell.currentFileName, pathIn(folder, "b.fdz"));
-        QVERIFY(f->prompts.asked().size() == 1); // the folder dialog only
+        QVERIFY(b.select("b.fdz"));
+        QCOMPARE(b.f->program.rendersStarted(), renders + 1);
+        QVERIFY(b.browser->makeThumbnailButton().isEnabled());
+        QVERIFY(b.browser->thumbnail().image().isNull() && !b.exists("b.fdz.jpg"));
+        QCOMPARE(b.f->app.shell.currentFileName, b.path("a.fra"));
+        QVERIFY(b.press(b.browser->makeThumbnailButton()));
+        QCOMPARE(b.f->program.rendersStarted(), renders + 2);
+        QVERIFY(b.exists("b.fdz.jpg"));
+        QCOMPARE(b.f->app.shell.currentFileName, b.path("b.fdz"));
+        QCOMPARE(b.f->prompts.asked().size(), std::size_t{1});
     }
 
-    void aPresentThumbnailIsShownWithoutRendering()
+    void presentThumbnailsAreShownWithoutRendering()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        QTemporaryDir folder;
-        saveView(*f, folder, "a.fra");
-        QVERIFY(qv::test::typeMandelbrotWindow(*f, "-2e-20", "2e-20", "0.99999999999999999998",
+        Browsing b;
+        QVERIFY(b.f && b.save("a.fra") && b.save("small.fra"));
+        QVERIFY(qv::test::typeMandelbrotWindow(*b.f, "-2e-20", "2e-20", "0.99999999999999999998",
                                                "1.00000000000000000002"));
-        QVERIFY(f->app.view.deepZoom == 1);
-        saveView(*f, folder, "deep.fdz");
-        const std::int32_t bits = f->app.view.precisionBits;
-        for (const char* name : {"a.fra.jpg", "deep.fdz.jpg"}) {
-            QImage big(640, 480, QImage::Format_RGB32);
-            big.fill(Qt::blue);
-            QVERIFY(big.save(text(pathIn(folder, name))));
-        }
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        const int renders = f->program.rendersStarted();
+        QVERIFY(b.save("deep.fdz"));
+        const QString deepText = QString("FRACTAL TYPE: Mandelbrot\n\nPrecision: %1 bits")
+                                     .arg(b.f->app.view.precisionBits);
+        QVERIFY(b.writeImage("a.fra.jpg", {640, 480}, Qt::blue));
+        QVERIFY(b.writeImage("deep.fdz.jpg", {640, 480}, Qt::blue));
+        QVERIFY(b.writeImage("small.fra.jpg", {50, 40}, Qt::red));
+        QVERIFY(b.open());
+        const int renders = b.f->program.rendersStarted();
 
         const struct
         {
             const char* name;
             QString information;
-        } files[] = {
-            {"deep.fdz", QString("FRACTAL TYPE: Mandelbrot\n\nPrecision: %1 bits").arg(bits)},
-            {"a.fra", QString("FRACTAL TYPE: Mandelbrot\n\nPrecision: 80 bits")},
-        };
+            QSize shown;
+        } files[] = {{"deep.fdz", deepText, {176, 144}},
+                     {"a.fra", kMandelbrot80, {176, 144}},
+                     {"small.fra", kMandelbrot80, {50, 40}}};
 
         for (const auto& file : files) {
-            browser->makeThumbnailButton().setEnabled(true);
-            QVERIFY(select(*f, *browser, file.name));
-            QVERIFY(!browser->makeThumbnailButton().isEnabled());
-            QCOMPARE(browser->information().text(), file.information);
-            // Larger thumbnails are scaled to the box.
-            QCOMPARE(browser->thumbnail().image().size(), QSize(176, 144));
-            QCOMPARE(browser->windowTitle(), text(pathIn(folder, file.name)));
+            b.browser->makeThumbnailButton().setEnabled(true);
+            QVERIFY(b.select(file.name));
+            QVERIFY(!b.browser->makeThumbnailButton().isEnabled());
+            QCOMPARE(b.browser->information().text(), file.information);
+            QCOMPARE(b.browser->thumbnail().image().size(), file.shown);
         }
-        QCOMPARE(f->program.rendersStarted(), renders);
-        QCOMPARE(f->app.settings.pictureWidth, 352);
-    }
-
-    void aSmallThumbnailIsDrawnUnscaledOnWhite()
-    {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        QTemporaryDir folder;
-        saveView(*f, folder, "a.fra");
-        QImage small(50, 40, QImage::Format_RGB32);
-        small.fill(Qt::red);
-        QVERIFY(small.save(text(pathIn(folder, "a.fra.jpg"))));
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        QVERIFY(select(*f, *browser, "a.fra"));
-        QCOMPARE(browser->thumbnail().image().size(), QSize(50, 40));
-        const QImage shown = browser->thumbnail().grab().toImage();
-        QCOMPARE(shown.size(), QSize(176, 144));
-        QVERIFY(qRed(shown.pixel(25, 20)) > 200 && qGreen(shown.pixel(25, 20)) < 60);
-        QCOMPARE(shown.pixel(60, 20), QColor(Qt::white).rgb());
-        QCOMPARE(shown.pixel(25, 50), QColor(Qt::white).rgb());
+        // The small one at the top-left corner, unscaled, on white.
+        const QImage box = b.browser->thumbnail().grab().toImage();
+        QVERIFY(qRed(box.pixel(25, 20)) > 200 && qGreen(box.pixel(25, 20)) < 60);
+        QCOMPARE(box.pixel(60, 20), QColor(Qt::white).rgb());
+        QCOMPARE(box.pixel(25, 50), QColor(Qt::white).rgb());
+        QCOMPARE(b.f->program.rendersStarted(), renders);
+        QCOMPARE(b.size(), QSize(352, 288));
     }
 
     void redrawRestoresTheSizeInForceBeforeTheThumbnailRenders_data()
@@ -261,178 +246,105 @@ private slots:
     {
         QFETCH(int, screenWidth);
         QFETCH(QSize, size);
-        ProgramFixture f({screenWidth, 1024, 32}, 2);
-        QVERIFY(f.showWindows());
-        QVERIFY(waitForPicture(f));
-        QCOMPARE(QSize(f.app.settings.pictureWidth, f.app.settings.pictureHeight), size);
-        const QPoint home = f.picture().pos();
-        QTemporaryDir folder;
-        saveView(f, folder, "a.fra");
-        saveView(f, folder, "b.fra");
-        FractalBrowser* browser = openBrowser(f, folder);
-        QVERIFY(browser);
-        QVERIFY(select(f, *browser, "a.fra"));
-        QVERIFY(select(f, *browser, "b.fra"));
-        QCOMPARE(f.app.settings.pictureWidth, 176);
-        const int renders = f.program.rendersStarted();
-
-        QTest::mouseClick(&browser->redrawButton(), Qt::LeftButton);
-        QVERIFY(waitForPicture(f));
-        QCOMPARE(QSize(f.app.settings.pictureWidth, f.app.settings.pictureHeight), size);
-        QCOMPARE(QSize(f.app.picture.width, f.app.picture.height), size);
-        QCOMPARE(f.program.rendersStarted(), renders + 1);
-        QTRY_COMPARE(f.picture().pos(), home);
-        QCOMPARE(f.app.shell.currentFileName, pathIn(folder, "b.fra"));
-        // The saved size is forgotten: a second REDRAW keeps the size.
-        QTest::mouseClick(&browser->redrawButton(), Qt::LeftButton);
-        QVERIFY(waitForPicture(f));
-        QCOMPARE(QSize(f.app.settings.pictureWidth, f.app.settings.pictureHeight), size);
-    }
-
-    void anyOtherNameIsOnlySelected()
-    {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        QTemporaryDir folder;
-        saveView(*f, folder, "x.fxx");
-        QImage thumbnail(176, 144, QImage::Format_RGB32);
-        thumbnail.fill(Qt::green);
-        QVERIFY(thumbnail.save(text(pathIn(folder, "x.fxx.jpg")), "JPG"));
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        const int renders = f->program.rendersStarted();
-        const std::string fileBefore = f->app.shell.currentFileName;
-        QVERIFY(select(*f, *browser, "x.fxx"));
-        QCOMPARE(browser->currentFile(), pathIn(folder, "x.fxx"));
-        QCOMPARE(browser->windowTitle(), text(pathIn(folder, "x.fxx")));
-        QCOMPARE(browser->thumbnail().image().size(), QSize(176, 144));
-        QCOMPARE(browser->information().text(), QString("FRACTAL: \n\nPrecision:"));
-        QCOMPARE(f->program.rendersStarted(), renders);
-        QCOMPARE(f->app.shell.currentFileName, fileBefore);
-        QCOMPARE(f->app.settings.pictureWidth, 352);
-        QCOMPARE(f->prompts.asked().size(), std::size_t{1});
+        Browsing b(std::make_unique<ProgramFixture>(qv::ScreenFacts{screenWidth, 1024, 32}));
+        QVERIFY(b.f->showWindows() && qv::test::waitForPicture(*b.f));
+        const QPoint home = b.f->picture().pos();
+        QVERIFY(b.save("a.fra") && b.save("b.fra") && b.open());
+        QVERIFY(b.select("a.fra") && b.select("b.fra"));
+        QCOMPARE(b.size(), QSize(176, 144));
+        const int renders = b.f->program.rendersStarted();
+        QVERIFY(b.press(b.browser->redrawButton()));
+        QCOMPARE(b.size(), size);
+        QCOMPARE(QSize(b.f->app.picture.width, b.f->app.picture.height), size);
+        QCOMPARE(b.f->program.rendersStarted(), renders + 1);
+        QTRY_COMPARE(b.f->picture().pos(), home);
+        QCOMPARE(b.f->app.shell.currentFileName, b.path("b.fra"));
+        QVERIFY(b.press(b.browser->redrawButton())); // the saved size is forgotten
+        QCOMPARE(b.size(), size);
     }
 
     void damagedFilesChangeNothingAndTheBrowserGoesOn()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        const QPoint home = f->picture().pos();
-        QTemporaryDir folder;
-        writeFile(pathIn(folder, "bad.fra"), QByteArray(140, '\7'));
-        writeFile(pathIn(folder, "bad.fdz"), QByteArray(3, '\67'));
-        writeFile(pathIn(folder, "bad.fpi"), QByteArray(300, '\62'));
-        saveView(*f, folder, "good.fdz");
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        const int renders = f->program.rendersStarted();
-        f->app.settings.colourFlags = 3;
-        f->app.paletteState.paletteOffset = 9;
-
+        Browsing b;
+        QVERIFY(b.f && b.save("good.fdz"));
+        QVERIFY(b.write("bad.fra", QByteArray(140, '\7')) && b.write("bad.fdz", "777") &&
+                b.write("bad.fpi", QByteArray(300, '2')));
+        QVERIFY(b.open());
+        const QPoint home = b.f->picture().pos();
+        const int renders = b.f->program.rendersStarted();
+        b.f->app.settings.colourFlags = 3;
+        b.f->app.paletteState.paletteOffset = 9;
         // Only a header is read: the initial text again, no message.
-        QVERIFY(select(*f, *browser, "good.fdz"));
-        QVERIFY(browser->information().text().startsWith("FRACTAL TYPE:"));
-        QVERIFY(select(*f, *browser, "bad.fdz"));
-        QCOMPARE(browser->information().text(), QString("FRACTAL: \n\nPrecision:"));
-        QCOMPARE(f->prompts.asked().size(), std::size_t{1});
-
-        // A loader runs: its message, and nothing else.
-        for (const char* name : {"bad.fra", "bad.fpi"}) {
-            const std::size_t asked = f->prompts.asked().size();
-            QVERIFY(select(*f, *browser, name));
-            QCOMPARE(f->prompts.asked().size(), asked + 1);
-            QCOMPARE(f->prompts.asked().back().kind, std::string("message"));
-            QVERIFY(!exists(pathIn(folder, std::string(name) + ".jpg")));
-        }
-        QCOMPARE(f->program.rendersStarted(), renders);
-        QCOMPARE(f->app.settings.pictureWidth, 352);
-        QCOMPARE(f->app.settings.colourFlags, 3u);
-        QCOMPARE(f->app.paletteState.paletteOffset, 9);
-        QCOMPARE(f->app.shell.pictureFromImage, 0);
-        QCOMPARE(f->picture().pos(), home);
-
-        // MAKE THUMBNAIL on a refused file writes nothing either.
-        QVERIFY(browser->makeThumbnailButton().isEnabled());
-        QTest::mouseClick(&browser->makeThumbnailButton(), Qt::LeftButton);
-        QVERIFY(!exists(pathIn(folder, "bad.fpi.jpg")));
-        QCOMPARE(f->app.settings.pictureWidth, 352);
+        QVERIFY(b.select("good.fdz") && b.select("bad.fdz"));
+        QCOMPARE(b.browser->information().text(), QString("FRACTAL: \n\nPrecision:"));
+        QCOMPARE(b.f->prompts.asked().size(), std::size_t{1});
+        // A loader runs: its message, and nothing else; MAKE THUMBNAIL neither.
+        QVERIFY(b.select("bad.fra") && b.select("bad.fpi"));
+        QVERIFY(b.press(b.browser->makeThumbnailButton()));
+        QCOMPARE(b.f->prompts.texts().size(), std::size_t{4});
+        QCOMPARE(b.f->prompts.asked().back().kind, std::string("message"));
+        QVERIFY(!b.exists("bad.fra.jpg") && !b.exists("bad.fpi.jpg"));
+        QCOMPARE(b.f->program.rendersStarted(), renders);
+        QCOMPARE(b.size(), QSize(352, 288));
+        QCOMPARE(b.f->app.settings.colourFlags, 3u);
+        QCOMPARE(b.f->app.paletteState.paletteOffset, 9);
+        QCOMPARE(b.f->app.shell.pictureFromImage, 0);
+        QCOMPARE(b.f->picture().pos(), home);
+        QVERIFY(b.select("good.fdz"));
+        QVERIFY(b.browser->information().text().startsWith("FRACTAL TYPE:"));
     }
 
     void filesWithTheirPictureAreShownFromIt()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        const QPoint home = f->picture().pos();
-        QTemporaryDir folder;
-        saveView(*f, folder, "a.fra");
-        saveView(*f, folder, "p.fpi");
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        QVERIFY(select(*f, *browser, "a.fra"));
-        QCOMPARE(f->app.settings.pictureWidth, 176);
-        const int renders = f->program.rendersStarted();
-
-        QVERIFY(select(*f, *browser, "p.fpi"));
-        QCOMPARE(f->program.rendersStarted(), renders);
-        QCOMPARE(f->app.shell.pictureFromImage, 1);
-        QCOMPARE(f->app.settings.pictureWidth, 352);
-        QTRY_COMPARE(f->picture().pos(), home);
-        QVERIFY(browser->makeThumbnailButton().isEnabled());
-        QCOMPARE(browser->information().text(),
-                 QString("FRACTAL TYPE: Mandelbrot\n\nPrecision: 80 bits"));
-        QCOMPARE(f->menu().windowTitle(), text("QUORVALIS - " + pathIn(folder, "p.fpi")));
-
+        Browsing b;
+        QVERIFY(b.f && b.save("a.fra") && b.save("p.fpi") && b.open());
+        const QPoint home = b.f->picture().pos();
+        QVERIFY(b.select("a.fra"));
+        const int renders = b.f->program.rendersStarted();
+        QVERIFY(b.select("p.fpi"));
+        QCOMPARE(b.f->app.shell.pictureFromImage, 1);
+        QCOMPARE(b.size(), QSize(352, 288));
+        QTRY_COMPARE(b.f->picture().pos(), home);
+        QVERIFY(b.browser->makeThumbnailButton().isEnabled());
+        QCOMPARE(b.browser->information().text(), kMandelbrot80);
+        QCOMPARE(b.f->menu().windowTitle(),
+                 QString::fromStdString("QUORVALIS - " + b.path("p.fpi")));
         // The file's own picture becomes the thumbnail: no size change, no render.
-        QTest::mouseClick(&browser->makeThumbnailButton(), Qt::LeftButton);
-        QTRY_VERIFY(exists(pathIn(folder, "p.fpi.jpg")));
-        QCOMPARE(f->program.rendersStarted(), renders);
-        QCOMPARE(f->app.settings.pictureWidth, 352);
-        QVERIFY(!browser->makeThumbnailButton().isEnabled());
-
+        QVERIFY(b.press(b.browser->makeThumbnailButton()));
+        QVERIFY(b.exists("p.fpi.jpg") && !b.browser->makeThumbnailButton().isEnabled());
         // Loading it ended the thumbnail size: REDRAW keeps the file's size.
-        QTest::mouseClick(&browser->redrawButton(), Qt::LeftButton);
-        QCOMPARE(f->app.settings.pictureWidth, 352);
-        QCOMPARE(f->program.rendersStarted(), renders);
+        QVERIFY(b.press(b.browser->redrawButton()));
+        QCOMPARE(b.size(), QSize(352, 288));
+        QCOMPARE(b.f->program.rendersStarted(), renders);
     }
 
     void actionsDuringARenderWaitAndOnlyTheLatestSelectionRuns()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        QTemporaryDir folder;
-        saveView(*f, folder, "a.fra");
-        saveView(*f, folder, "b.fdz");
-        saveView(*f, folder, "c.fdz");
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
-        f->app.shell.rendering = 1;
-        browser->list().setCurrentRow(0);
-        browser->list().setCurrentRow(1);
-        browser->list().setCurrentRow(2);
-        QCOMPARE(f->program.pendingActions(), std::size_t{1});
-        QVERIFY(browser->currentFile().empty());
-        f->app.shell.rendering = 0;
-        f->program.runPendingCommands();
-        QCOMPARE(browser->currentFile(), pathIn(folder, "c.fdz"));
-        QVERIFY(!exists(pathIn(folder, "a.fra.jpg")));
+        Browsing b;
+        QVERIFY(b.f && b.save("a.fra") && b.save("b.fdz") && b.save("c.fdz") && b.open());
+        b.f->app.shell.rendering = 1;
+        for (int row : {0, 1, 2}) {
+            b.browser->list().setCurrentRow(row);
+        }
+        QCOMPARE(b.f->program.pendingActions(), std::size_t{1});
+        QVERIFY(b.browser->currentFile().empty());
+        b.f->app.shell.rendering = 0;
+        b.f->program.runPendingCommands();
+        QCOMPARE(b.browser->currentFile(), b.path("c.fdz"));
+        QVERIFY(!b.exists("a.fra.jpg"));
     }
 
     void aThumbnailRenderStoppedByEscWritesNoThumbnail()
     {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        // A view that takes long: the whole set at a high iteration limit.
-        f->app.view.iterMax = 2000000;
-        QTemporaryDir folder;
-        saveView(*f, folder, "slow.fra");
-        FractalBrowser* browser = openBrowser(*f, folder);
-        QVERIFY(browser);
+        Browsing b;
+        QVERIFY(b.f);
+        b.f->app.view.iterMax = 2000000; // the whole set: long enough to be stopped
+        QVERIFY(b.save("slow.fra") && b.open());
         QTimer::singleShot(0, this,
-                           [&] { QTest::keyClick(f->picture().windowHandle(), Qt::Key_Escape); });
-        QVERIFY(select(*f, *browser, "slow.fra"));
-        QCOMPARE(f->app.render.stoppedByUser, 1);
-        QVERIFY(!exists(pathIn(folder, "slow.fra.jpg")));
-        QVERIFY(browser->thumbnail().image().isNull());
+                           [&] { QTest::keyClick(b.f->picture().windowHandle(), Qt::Key_Escape); });
+        QVERIFY(b.select("slow.fra"));
+        QCOMPARE(b.f->app.render.stoppedByUser, 1);
+        QVERIFY(!b.exists("slow.fra.jpg") && b.browser->thumbnail().image().isNull());
     }
 };
 
