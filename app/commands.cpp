@@ -56,6 +56,7 @@ std::span<const MenuColumn> menuTable()
 bool commandAvailable(CommandId id)
 {
     switch (id) {
+    case CommandId::BrowseFractals:
     case CommandId::LoadFractal:
     case CommandId::LoadFractalWithImage:
     case CommandId::SaveFractal:

@@ -8,6 +8,7 @@
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
 #include "ui/dialog_support.h"
+#include "ui/fractal_browser.h"
 #include "ui/julia_finder.h"
 #include "ui/menu_window.h"
 #include "ui/movie_runner.h"
@@ -143,6 +144,12 @@ void QtProgram::runCommand(CommandId id)
         return;
     }
     switch (id) {
+    case CommandId::BrowseFractals:
+        if (!m_browsing) {
+            m_browsing = std::make_unique<FractalBrowsing>(m_app, *this);
+        }
+        m_browsing->browse();
+        break;
     case CommandId::LoadFractal:
         loadFractal(false);
         break;

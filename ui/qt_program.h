@@ -28,6 +28,7 @@
 namespace qv {
 
 class JuliaFinder;
+class FractalBrowsing;
 class MenuWindow;
 class MovieRunner;
 class PaletteDialog;
@@ -190,6 +191,7 @@ private:
     std::vector<ProgramDialog*> m_dialogs;
     std::vector<ProgramDialog*> m_hiddenDialogs;
     QPointer<JuliaFinder> m_finder;
+    std::unique_ptr<FractalBrowsing> m_browsing;
     RenderOptions m_renderOptions;
     bool m_quitting = false;
     int m_escapePolls = 0;

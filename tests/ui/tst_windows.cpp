@@ -98,7 +98,7 @@ private slots:
         QVERIFY(f.showWindows());
         const std::vector<Column> expected = {
             {"File",
-             {{"Browse fractals", 115, false},
+             {{"Browse fractals", 115, true},
               {"Load Fractal", 120, true},
               {"Load Fractal with image", 121, true},
               {"Save Fractal", 125, true},
@@ -187,10 +187,9 @@ private slots:
     {
         ProgramFixture f;
         QVERIFY(f.showWindows());
-        for (const CommandId id :
-             {CommandId::BrowseFractals, CommandId::Statistics, CommandId::Separator,
-              CommandId::Location, CommandId::JuliaFinder, CommandId::PlayMovie, CommandId::Info,
-              CommandId::OpenHelpfile}) {
+        for (const CommandId id : {CommandId::Statistics, CommandId::Separator, CommandId::Location,
+                                   CommandId::JuliaFinder, CommandId::PlayMovie, CommandId::Info,
+                                   CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
