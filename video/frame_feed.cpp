@@ -104,6 +104,12 @@ std::optional<microseconds> FrameFeed::nextTime() const
     return m_frames.front().time;
 }
 
+std::size_t FrameFeed::queued() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_frames.size();
+}
+
 std::string FrameFeed::error() const
 {
     std::lock_guard lock(m_mutex);

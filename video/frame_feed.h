@@ -67,6 +67,9 @@ public:
     /// The time of the next decoded frame, or nothing while none waits.
     std::optional<std::chrono::microseconds> nextTime() const;
 
+    /// How many decoded frames wait.
+    std::size_t queued() const;
+
     /// Why decoding ended, or "" while it goes on.
     std::string error() const;
 
