@@ -75,8 +75,7 @@ MoviePlayer* MoviePlayer::playMovie(QtProgram& program, AppState& app)
     return player;
 }
 
-MoviePlayer::MoviePlayer(QtProgram& program, AppState& app, std::string path,
-                         QString titleBefore)
+MoviePlayer::MoviePlayer(QtProgram& program, AppState& app, std::string path, QString titleBefore)
     // Kept above the picture window, which PLAY brings to the front, so that the buttons
     // stay in reach; destroyed with it.
     : QDialog(&program.pictureWindow(), Qt::Window), m_program(program), m_app(app),
@@ -87,14 +86,17 @@ MoviePlayer::MoviePlayer(QtProgram& program, AppState& app, std::string path,
     setWindowModality(Qt::ApplicationModal);
     setFont(QFont(QStringLiteral("Arial"), 10));
     const DialogUnits units(font());
+
     struct ButtonPlace
     {
         const char* caption;
         int id;
         int left;
     };
-    for (const ButtonPlace& b : {ButtonPlace{"PLAY", kPlayId, 10}, ButtonPlace{"PAUSE", kPauseId, 65},
-                                 ButtonPlace{"EXIT", kExitId, 120}}) {
+
+    for (const ButtonPlace& b :
+         {ButtonPlace{"PLAY", kPlayId, 10}, ButtonPlace{"PAUSE", kPauseId, 65},
+          ButtonPlace{"EXIT", kExitId, 120}}) {
         auto* button = new QPushButton(QString::fromLatin1(b.caption), this);
         button->setObjectName(QString::number(b.id));
         button->setAutoDefault(false);
@@ -106,14 +108,15 @@ MoviePlayer::MoviePlayer(QtProgram& program, AppState& app, std::string path,
     connect(button(kPauseId), &QPushButton::clicked, this, &MoviePlayer::pause);
     connect(button(kExitId), &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
     const QRect client = units.rect(0, 0, 200, 30);
-    setFixedSize(client.size().expandedTo(
-        QSize(button(kExitId)->geometry().right() + units.x(10),
-              button(kExitId)->geometry().bottom() + units.y(5))));
+    setFixedSize(
+        client.size().expandedTo(QSize(button(kExitId)->geometry().right() + units.x(10),
+                                       button(kExitId)->geometry().bottom() + units.y(5))));
     // (400, 500) dialog units, kept on the screen: a request the window manager may overrule.
     QPoint place(units.x(400), units.y(500));
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
         const QRect free = screen->availableGeometry();
-        place.setX(std::clamp(place.x(), free.left(), std::max(free.left(), free.right() - width())));
+        place.setX(
+            std::clamp(place.x(), free.left(), std::max(free.left(), free.right() - width())));
         place.setY(
             std::clamp(place.y(), free.top(), std::max(free.top(), free.bottom() - height())));
     }

@@ -143,7 +143,8 @@ struct MovieDecoder::State
         }
         timeBase = s->time_base;
         if (validRate(s->avg_frame_rate)) {
-            frameDuration = microseconds(av_rescale_q(1, av_inv_q(s->avg_frame_rate), kMicroseconds));
+            frameDuration =
+                microseconds(av_rescale_q(1, av_inv_q(s->avg_frame_rate), kMicroseconds));
         } else if (validRate(s->r_frame_rate)) {
             frameDuration = microseconds(av_rescale_q(1, av_inv_q(s->r_frame_rate), kMicroseconds));
         }
@@ -182,15 +183,16 @@ struct MovieDecoder::State
     bool convert(VideoFrame& out, std::string& error)
     {
         bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-        const AVPixelFormat source = plainFormat(static_cast<AVPixelFormat>(frame->format), fullRange);
+        const AVPixelFormat source =
+            plainFormat(static_cast<AVPixelFormat>(frame->format), fullRange);
         const int w = frame->width;
         const int h = frame->height;
         if (w <= 0 || h <= 0) {
             error = "a frame has no size";
             return false;
         }
-        if (scaler == nullptr || w != sourceWidth || h != sourceHeight ||
-            source != sourceFormat || fullRange != sourceFullRange) {
+        if (scaler == nullptr || w != sourceWidth || h != sourceHeight || source != sourceFormat ||
+            fullRange != sourceFullRange) {
             sws_freeContext(scaler);
             scaler = sws_getContext(w, h, source, w, h, AV_PIX_FMT_BGR0,
                                     SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
@@ -232,7 +234,8 @@ struct MovieDecoder::State
             passFirstPts = pts;
             t = microseconds(0);
         } else if (pts != AV_NOPTS_VALUE && passFirstPts != AV_NOPTS_VALUE) {
-            const microseconds fromStamps(av_rescale_q(pts - passFirstPts, timeBase, kMicroseconds));
+            const microseconds fromStamps(
+                av_rescale_q(pts - passFirstPts, timeBase, kMicroseconds));
             if (fromStamps > passLast) {
                 t = fromStamps;
             }

@@ -74,7 +74,8 @@ struct PlayerFixture
     bool showsFrame(std::int64_t n)
     {
         using qv::test::closeColours;
-        return player->shownFrame() == n && closeColours(shownAt(0, 0), qv::test::topColour(n), 2) &&
+        return player->shownFrame() == n &&
+               closeColours(shownAt(0, 0), qv::test::topColour(n), 2) &&
                closeColours(shownAt(0.5, 0.25), qv::test::topColour(n), 2) &&
                closeColours(shownAt(0.5, 0.75), qv::test::bottomColour(n), 2) &&
                closeColours(shownAt(1, 1), qv::test::bottomColour(n), 2);

@@ -30,6 +30,7 @@ TEST(PlaybackClock, RunsHoldsAndGoesOnFromWhereItHeld)
         milliseconds at;
         microseconds position; // after the action
     };
+
     const Step steps[] = {
         {"start", milliseconds(1000), microseconds(0)},
         {"", milliseconds(1040), microseconds(40000)},
@@ -66,14 +67,14 @@ struct Woken
 
 TEST(FrameFeed, HandsOverTheLatestDueFrameAndDropsTheLateOnes)
 {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "qv feed test.avi").string();
+    const std::string path = (std::filesystem::temp_directory_path() / "qv feed test.avi").string();
     ASSERT_TRUE(test::writeTestVideo(path, test::TestCodec::Ffv1, 3));
     auto decoder = std::make_unique<MovieDecoder>();
     std::string error;
     ASSERT_TRUE(decoder->open(path, error)) << error;
     Woken woken;
-    FrameFeed feed(std::move(decoder), [&] { woken.wake(); }, 4);
+    FrameFeed feed(
+        std::move(decoder), [&] { woken.wake(); }, 4);
     {
         std::unique_lock lock(woken.mutex);
         woken.cv.wait(lock, [&] { return woken.count > 0; });

@@ -23,7 +23,8 @@ struct TempFolder
 {
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qv movies XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "qv movies XXXXXX").string();
         path = mkdtemp(pattern.data());
     }
 
@@ -77,8 +78,7 @@ TEST_P(EveryCodec, DecodesTheFramesWrittenInOrderOnTimeThenLoops)
         for (int x : {1, c.width / 2, c.width - 2}) {
             EXPECT_TRUE(test::closeColours(at(x, 1), test::topColour(n), c.tolerance))
                 << "frame " << k << " top " << std::hex << at(x, 1);
-            EXPECT_TRUE(
-                test::closeColours(at(x, c.height - 2), test::bottomColour(n), c.tolerance))
+            EXPECT_TRUE(test::closeColours(at(x, c.height - 2), test::bottomColour(n), c.tolerance))
                 << "frame " << k << " bottom " << std::hex << at(x, c.height - 2);
         }
         EXPECT_EQ(at(0, 0) >> 24, 0u);
@@ -144,8 +144,9 @@ TEST(MovieDecoder, RefusesWhatIsNoPlayableVideo)
     std::string damaged = bytes;
     for (std::size_t at = damaged.find("00dc"); at != std::string::npos;
          at = damaged.find("00dc", at + 8)) {
-        const std::size_t size = static_cast<unsigned char>(damaged[at + 4]) |
-                                 static_cast<std::size_t>(static_cast<unsigned char>(damaged[at + 5])) << 8;
+        const std::size_t size =
+            static_cast<unsigned char>(damaged[at + 4]) |
+            static_cast<std::size_t>(static_cast<unsigned char>(damaged[at + 5])) << 8;
         for (std::size_t i = at + 8; i < std::min(at + 8 + size, damaged.size()); ++i) {
             damaged[i] = static_cast<char>(0x55);
         }
