@@ -12,13 +12,13 @@ enum class TestCodec { Mjpeg, Mpeg4, Ffv1, Raw };
 std::uint32_t topColour(std::int64_t index);
 std::uint32_t bottomColour(std::int64_t index);
 
-/// Writes an AVI of `frames` frames, `width` x `height`, at `fps` frames per second; frame i is
-/// topColour(i) above bottomColour(i). Uncompressed frames are stored bottom row first.
-/// False when the file could not be written.
-bool writeTestVideo(const std::string& path, TestCodec codec, int frames, int width = 32,
-                    int height = 24, int fps = 25);
-
 /// True when the colours differ by at most `tolerance` in every channel.
 bool closeColours(std::uint32_t a, std::uint32_t b, int tolerance);
+
+/// Writes an AVI of `frames` frames, `width` x `height`, at `fps` frames per second, every one
+/// a key frame: frame i is topColour(i) above bottomColour(i). Uncompressed frames are stored
+/// bottom row first, as the converter stores them. False when the file could not be written.
+bool writeTestVideo(const std::string& path, TestCodec codec, int frames, int width = 32,
+                    int height = 24, int fps = 25);
 
 } // namespace qv::test
