@@ -140,19 +140,15 @@ QPushButton* MoviePlayer::button(int id) const
 void MoviePlayer::play()
 {
     if (m_state == Closed) {
-        m_program.bringToFront();
-        auto decoder = std::make_unique<MovieDecoder>();
-        std::string error;
-        if (!decoder->open(m_path, error)) {
-            m_program.services().prompts.message(std::string(kCannotPlay) + m_path + "\n" + error);
-            return;
+        // The file opens on the feed's thread; its first frame, or the reason it failed,
+        // comes back through showDueFrame. A PLAY meanwhile finds the feed and does nothing.
+        if (!m_feed) {
+            m_program.bringToFront();
+            m_feed = std::make_unique<FrameFeed>(m_path, [this] {
+                QMetaObject::invokeMethod(this, &MoviePlayer::showDueFrame, Qt::QueuedConnection);
+            });
         }
-        m_feed = std::make_unique<FrameFeed>(std::move(decoder), [this] {
-            QMetaObject::invokeMethod(this, &MoviePlayer::showDueFrame, Qt::QueuedConnection);
-        });
-        m_clock = PlaybackClock{};
-        m_shownFrame = -1;
-        m_state = Stopped;
+        return;
     }
     if (m_state == Stopped) {
         const auto now = m_now();
@@ -174,28 +170,37 @@ void MoviePlayer::pause()
 
 void MoviePlayer::showDueFrame()
 {
-    if (m_state != Playing || !m_feed) {
+    if (!m_feed) {
         return;
     }
-    const auto now = m_now();
-    if (std::optional<VideoFrame> frame = m_feed->takeDue(m_clock.position(now))) {
-        m_shownFrame = frame->number;
-        ++m_framesShown;
-        m_program.pictureWindow().showMovieFrame(imageOf(std::move(*frame)));
-    }
-    if (const std::optional<microseconds> next = m_feed->nextTime()) {
-        const auto wait = std::chrono::ceil<milliseconds>(m_clock.when(*next) - now);
-        m_timer.start(std::clamp(wait, milliseconds(0), kLongestWait));
+    if (m_state == Closed && m_feed->queued() > 0) {
+        // The file opened and its first frame is decoded: it plays at once.
+        m_state = Stopped;
+        m_clock = PlaybackClock{};
+        m_shownFrame = -1;
+        play();
         return;
     }
+    if (m_state == Playing) {
+        const auto now = m_now();
+        if (std::optional<VideoFrame> frame = m_feed->takeDue(m_clock.position(now))) {
+            m_shownFrame = frame->number;
+            m_program.pictureWindow().showMovieFrame(imageOf(std::move(*frame)));
+        }
+        if (const std::optional<microseconds> next = m_feed->nextTime()) {
+            const auto wait = std::chrono::ceil<milliseconds>(m_clock.when(*next) - now);
+            m_timer.start(std::clamp(wait, milliseconds(0), kLongestWait));
+            return;
+        }
+    }
+    // A file that does not open, or breaks off once its decoded frames are shown, is closed
+    // as EXIT would close it, and the player stays for another PLAY. Without an error the
+    // feed wakes the player when the next frame is ready.
     const std::string error = m_feed->error();
-    if (!error.empty()) {
-        // The file broke off during playback: it is closed, as EXIT would, and the player
-        // stays for another PLAY.
+    if (!error.empty() && m_feed->queued() == 0) {
         closeFile();
         m_program.services().prompts.message(std::string(kCannotPlay) + m_path + "\n" + error);
     }
-    // Otherwise the decoding thread wakes the player when the next frame is ready.
 }
 
 void MoviePlayer::closeFile()

@@ -50,14 +50,12 @@ public:
     /// The clock playback is timed by (the steady clock unless a test sets its own).
     void setClock(Now now) { m_now = std::move(now); }
 
-    /// The file's number of the frame shown last (-1 before the first), and how many frames
-    /// were shown.
+    /// The file's number of the frame shown last (-1 before the first).
     std::int64_t shownFrame() const { return m_shownFrame; }
 
-    std::int64_t framesShown() const { return m_framesShown; }
-
-    /// PLAY: opens the file when closed (a file that does not play says why), then plays on
-    /// from the frame shown; nothing while playing.
+    /// PLAY: opens the file when closed, and plays as soon as its first frame is decoded (a
+    /// file that does not play says why); when stopped, plays on from the position held;
+    /// nothing while playing or opening.
     void play();
 
     /// PAUSE: while playing, holds the frame shown; otherwise nothing.
@@ -84,7 +82,6 @@ private:
     PlaybackClock m_clock;
     QTimer m_timer;
     std::int64_t m_shownFrame = -1;
-    std::int64_t m_framesShown = 0;
 };
 
 } // namespace qv

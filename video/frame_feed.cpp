@@ -31,10 +31,9 @@ PlaybackClock::Clock::time_point PlaybackClock::when(microseconds position) cons
     return m_origin + position;
 }
 
-FrameFeed::FrameFeed(std::unique_ptr<MovieDecoder> decoder, std::function<void()> wake,
-                     std::size_t ahead)
-    : m_decoder(std::move(decoder)), m_wake(std::move(wake)), m_ahead(ahead < 1 ? 1 : ahead),
-      m_thread([this](std::stop_token stop) { run(std::move(stop)); })
+FrameFeed::FrameFeed(std::string path, std::function<void()> wake, std::size_t ahead)
+    : m_wake(std::move(wake)), m_ahead(ahead < 1 ? 1 : ahead),
+      m_thread([this, path = std::move(path)](std::stop_token stop) { run(std::move(stop), path); })
 {
 }
 
@@ -47,8 +46,18 @@ FrameFeed::~FrameFeed()
     }
 }
 
-void FrameFeed::run(std::stop_token stop)
+void FrameFeed::run(std::stop_token stop, const std::string& path)
 {
+    MovieDecoder decoder;
+    std::string error;
+    if (!decoder.open(path, error)) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_error = error;
+        }
+        m_wake();
+        return;
+    }
     while (!stop.stop_requested()) {
         {
             std::unique_lock lock(m_mutex);
@@ -58,8 +67,7 @@ void FrameFeed::run(std::stop_token stop)
         }
         // Decoding runs outside the lock: the player takes frames meanwhile.
         VideoFrame frame;
-        std::string error;
-        const bool decoded = m_decoder->next(frame, error);
+        const bool decoded = decoder.next(frame, error);
         bool wasEmpty = false;
         {
             std::lock_guard lock(m_mutex);

@@ -1,5 +1,5 @@
-// FrameFeed: a thread that decodes a movie a few frames ahead of playback, and PlaybackClock,
-// which tells which of those frames is due from a steady clock.
+// FrameFeed: a thread that opens a movie and decodes it a few frames ahead of playback, and
+// PlaybackClock, which tells which of those frames is due from a steady clock.
 #pragma once
 
 #include "video/movie_decoder.h"
@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -48,11 +47,12 @@ private:
 class FrameFeed
 {
 public:
-    /// Starts decoding `decoder` (opened) ahead on a thread of its own, up to `ahead` frames.
-    /// `wake` runs on that thread whenever a frame arrives in an empty queue or decoding
-    /// fails; it must only post a message to the thread that takes the frames.
-    FrameFeed(std::unique_ptr<MovieDecoder> decoder, std::function<void()> wake,
-              std::size_t ahead = 4);
+    /// Opens the video at `path` and decodes it ahead on a thread of its own, up to `ahead`
+    /// frames, so that neither opening nor decoding holds up the caller. `wake` runs on that
+    /// thread whenever a frame arrives in an empty queue (the first one: the file opened) or
+    /// opening or decoding fails; it must only post a message to the thread that takes the
+    /// frames.
+    FrameFeed(std::string path, std::function<void()> wake, std::size_t ahead = 4);
 
     /// Stops the thread and waits for it.
     ~FrameFeed();
@@ -70,13 +70,12 @@ public:
     /// How many decoded frames wait.
     std::size_t queued() const;
 
-    /// Why decoding ended, or "" while it goes on.
+    /// Why the file could not be opened or decoding ended, or "" while all goes well.
     std::string error() const;
 
 private:
-    void run(std::stop_token stop);
+    void run(std::stop_token stop, const std::string& path);
 
-    std::unique_ptr<MovieDecoder> m_decoder;
     std::function<void()> m_wake;
     std::size_t m_ahead;
     mutable std::mutex m_mutex;

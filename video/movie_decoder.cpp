@@ -135,6 +135,7 @@ struct MovieDecoder::State
             error = "out of memory";
             return false;
         }
+        codec->thread_count = 0; // as many as the machine has: large frames keep their rate
         const int copied = avcodec_parameters_to_context(codec, s->codecpar);
         const int opened = copied < 0 ? copied : avcodec_open2(codec, found, nullptr);
         if (opened < 0) {

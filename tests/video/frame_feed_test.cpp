@@ -17,12 +17,9 @@ TEST(FrameFeed, HandsOverTheLatestDueFrameAndDropsTheLateOnes)
 {
     const std::string path = std::filesystem::temp_directory_path() / "qv feed test.avi";
     ASSERT_TRUE(test::writeTestVideo(path, test::TestCodec::Ffv1, 3));
-    auto decoder = std::make_unique<MovieDecoder>();
-    std::string error;
-    ASSERT_TRUE(decoder->open(path, error)) << error;
     std::atomic<int> wakes = 0;
     FrameFeed feed(
-        std::move(decoder), [&] { ++wakes; }, 4);
+        path, [&] { ++wakes; }, 4);
     // Four frames decoded ahead: 0, 40, 80 and 120 ms (the first of the second pass).
     while (feed.queued() < 4) {
         std::this_thread::yield();
@@ -40,6 +37,17 @@ TEST(FrameFeed, HandsOverTheLatestDueFrameAndDropsTheLateOnes)
     EXPECT_EQ(feed.takeDue(microseconds(120000))->number, 0);
     EXPECT_EQ(feed.error(), "");
     std::filesystem::remove(path);
+}
+
+TEST(FrameFeed, AFileThatDoesNotOpenWakesWithTheReason)
+{
+    std::atomic<int> wakes = 0;
+    FrameFeed feed("/nonexistent/movie.avi", [&] { ++wakes; });
+    while (wakes == 0) {
+        std::this_thread::yield();
+    }
+    EXPECT_NE(feed.error(), "");
+    EXPECT_EQ(feed.queued(), 0u);
 }
 
 } // namespace
