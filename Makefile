@@ -46,7 +46,7 @@ test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests video_tests
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/video/tsan-ffmpeg.supp \
 	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core \
 	    -R '^(Renderers|RenderEntry|FrameFeed)\.'
 
