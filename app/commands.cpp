@@ -67,6 +67,7 @@ bool commandAvailable(CommandId id)
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
     case CommandId::JuliaFinder:
+    case CommandId::PlayMovie:
         return true;
     default:
         return false;

@@ -86,6 +86,13 @@ void PictureWindow::showKeptPicture()
 {
     m_showRows = false;
     m_rows = QImage();
+    m_movieFrame = QImage();
+    update();
+}
+
+void PictureWindow::showMovieFrame(const QImage& frame)
+{
+    m_movieFrame = frame;
     update();
 }
 
@@ -94,6 +101,12 @@ void PictureWindow::paintEvent(QPaintEvent*)
     const ShellState& shell = m_app.shell;
     if (shell.animationRunning != 0) {
         return; // the animation draws by itself
+    }
+    if (!m_movieFrame.isNull()) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), m_movieFrame);
+        return;
     }
     m_painting = true;
     QPainter painter(this);

@@ -116,7 +116,7 @@ private slots:
             {"Zoom movie",
              {{"Make movie to disk", 185, false},
               {"Realtime zoom movie", 192, false},
-              {"Play movie", 186, false}}},
+              {"Play movie", 186, true}}},
             {"Help", {{"Info", 175, false}, {"Open helpfile", 180, false}}},
         };
         const std::vector<Column> shown = menuAsShown(f.menu());
@@ -190,7 +190,7 @@ private slots:
         for (const CommandId id :
              {CommandId::Statistics, CommandId::Separator, CommandId::Location,
               CommandId::JuliaFinder, CommandId::MakeMovieToDisk, CommandId::RealtimeZoomMovie,
-              CommandId::PlayMovie, CommandId::Info, CommandId::OpenHelpfile}) {
+              CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
