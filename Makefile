@@ -35,18 +35,20 @@ test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
 	cmake --build $(SAN_BUILD) -j $(JOBS) --target core_tests imaging_tests cli_tests tools_tests \
-	    ui_tests reelbind_tests
+	    ui_tests reelbind_tests video_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/ui/lsan-qt.supp:print_suppressions=0 \
 	    ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -L 'core|imaging|cli|ui'
 
-# Only the renderers start threads; their tests are what ThreadSanitizer has to watch.
+# Only the renderers and the movie decoder start threads; their tests are what ThreadSanitizer
+# has to watch.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SANITIZE=thread \
 	    -DQV_WERROR=$(WERROR) -DQV_BENCH=OFF $(CMAKE_OPTS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core -R '^(Renderers|RenderEntry)\.'
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests video_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/video/tsan-ffmpeg.supp \
+	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core \
+	    -R '^(Renderers|RenderEntry|FrameFeed)\.'
 
 bench: build
 	./$(BUILD)/bench/qv_bench

@@ -69,6 +69,7 @@ bool commandAvailable(CommandId id)
     case CommandId::JuliaFinder:
     case CommandId::MakeMovieToDisk:
     case CommandId::RealtimeZoomMovie:
+    case CommandId::PlayMovie:
         return true;
     default:
         return false;

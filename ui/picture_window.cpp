@@ -86,12 +86,25 @@ void PictureWindow::showKeptPicture()
 {
     m_showRows = false;
     m_rows = QImage();
+    m_movieFrame = QImage();
+    update();
+}
+
+void PictureWindow::showMovieFrame(const QImage& frame)
+{
+    m_movieFrame = frame;
     update();
 }
 
 void PictureWindow::paintEvent(QPaintEvent*)
 {
     const ShellState& shell = m_app.shell;
+    if (!m_movieFrame.isNull()) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), m_movieFrame);
+        return;
+    }
     m_painting = true;
     QPainter painter(this);
     const QImage kept = m_showRows ? m_rows : imageOf(m_app.picture);

@@ -31,8 +31,13 @@ public:
     /// Shows `image` (a picture as saved) until the kept picture is shown again.
     void showImage(const QImage& image);
 
-    /// Shows the kept picture again (after buildPicture) instead of rows drawn so far.
+    /// Shows the kept picture again (after buildPicture) instead of rows drawn so far or a
+    /// movie frame.
     void showKeptPicture();
+
+    /// Shows a movie's frame stretched over the client area until showKeptPicture; no render
+    /// is queued meanwhile.
+    void showMovieFrame(const QImage& frame);
 
     /// Renders queued so far: one per stale paint while no render was queued or running.
     int queuedRenders() const { return m_queuedRenders; }
@@ -60,6 +65,7 @@ private:
     PointerState m_pointer;
     QImage m_rows; ///< rows drawn during a single-threaded render, over the old picture
     bool m_showRows = false;
+    QImage m_movieFrame;
     bool m_renderQueued = false;
     bool m_snapping = false;
     bool m_painting = false;

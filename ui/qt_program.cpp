@@ -11,6 +11,7 @@
 #include "ui/fractal_browser.h"
 #include "ui/julia_finder.h"
 #include "ui/menu_window.h"
+#include "ui/movie_player.h"
 #include "ui/movie_runner.h"
 #include "ui/palette_dialog.h"
 #include "ui/parameters_dialog.h"
@@ -182,6 +183,9 @@ void QtProgram::runCommand(CommandId id)
         break;
     case CommandId::JuliaFinder:
         m_finder = openJuliaFinder(m_app, *this);
+        break;
+    case CommandId::PlayMovie:
+        MoviePlayer::playMovie(*this, m_app);
         break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);

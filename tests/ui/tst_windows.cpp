@@ -116,7 +116,7 @@ private slots:
             {"Zoom movie",
              {{"Make movie to disk", 185, true},
               {"Realtime zoom movie", 192, true},
-              {"Play movie", 186, false}}},
+              {"Play movie", 186, true}}},
             {"Help", {{"Info", 175, false}, {"Open helpfile", 180, false}}},
         };
         const std::vector<Column> shown = menuAsShown(f.menu());
@@ -187,9 +187,9 @@ private slots:
     {
         ProgramFixture f;
         QVERIFY(f.showWindows());
-        for (const CommandId id : {CommandId::Statistics, CommandId::Separator, CommandId::Location,
-                                   CommandId::JuliaFinder, CommandId::PlayMovie, CommandId::Info,
-                                   CommandId::OpenHelpfile}) {
+        for (const CommandId id :
+             {CommandId::Statistics, CommandId::Separator, CommandId::Location,
+              CommandId::JuliaFinder, CommandId::Info, CommandId::OpenHelpfile}) {
             f.program.dispatchCommand(id);
         }
         QVERIFY(f.prompts.asked().empty());
