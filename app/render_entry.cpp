@@ -138,8 +138,9 @@ void finishRender(AppState& app, RenderObserver& observer, const RenderOutcome& 
     app.shell.rendering = 0;
 }
 
-/// The dialogs, and for a finished picture the menu title and a missing thumbnail.
-void showPictureAround(AppState& app, RenderObserver& observer)
+/// The dialogs, and for a finished picture the menu title and a missing thumbnail; a picture
+/// stopped by Esc is only partly computed, so it never becomes a file's thumbnail.
+void showPictureAround(AppState& app, RenderObserver& observer, bool stopped)
 {
     if (!animationRuns(app)) {
         observer.refreshOpenDialogs();
@@ -156,7 +157,7 @@ void showPictureAround(AppState& app, RenderObserver& observer)
     observer.setMenuTitle("QUORVALIS - " + file);
     const std::string thumbnail = file + ".jpg";
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::path(thumbnail), error)) {
+    if (!stopped && !std::filesystem::exists(std::filesystem::path(thumbnail), error)) {
         observer.writeThumbnail(thumbnail);
     }
 }
@@ -227,7 +228,7 @@ void renderView(AppState& app, RenderProgress& progress, RenderObserver& observe
         renderPicture(job, app.view, RenderTarget{app.iterations, app.palette, app.picture},
                       entryProgress, options);
     finishRender(app, observer, outcome, firstPicture);
-    showPictureAround(app, observer);
+    showPictureAround(app, observer, outcome.stopped);
 }
 
 } // namespace qv

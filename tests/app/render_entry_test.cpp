@@ -111,6 +111,12 @@ TEST(RenderEntry, TitlesDialogsAndThumbnailFollowThePicture)
     std::filesystem::remove(file + ".jpg");
     app.shell.currentFileName = file;
     app.shell.pictureValid = 0;
+    Request stopped; // Esc: half a picture must not become the file's thumbnail
+    stopped.progress.escAtPump = 1;
+    stopped.renderView(app);
+    EXPECT_TRUE(stopped.progress.escRead);
+    EXPECT_TRUE(stopped.observer.all("thumbnail").empty());
+    app.shell.pictureValid = 0;
     Request withFile;
     withFile.renderView(app);
     EXPECT_EQ(withFile.observer.all("menuTitle"), std::vector<std::string>{"QUORVALIS - " + file});
