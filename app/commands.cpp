@@ -67,6 +67,8 @@ bool commandAvailable(CommandId id)
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
     case CommandId::JuliaFinder:
+    case CommandId::MakeMovieToDisk:
+    case CommandId::RealtimeZoomMovie:
     case CommandId::PlayMovie:
         return true;
     default:

@@ -1,11 +1,13 @@
 // Reading the command line of quorvalis-render.
 #include "cli/options.h"
 
+#include "app/movie.h"
 #include "base/number_text.h"
 #include "persistence/picture_writer.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <system_error>
 #include <utility>
@@ -46,6 +48,23 @@ std::int32_t wholeNumber(std::string_view option, std::string_view text, std::in
                       std::string(range) + ")"};
     }
     return static_cast<std::int32_t>(value);
+}
+
+/// "A..B", frame counters of a movie, A not after B.
+FrameRange frameRange(std::string_view text)
+{
+    const std::string_view::size_type dots = text.find("..");
+    if (dots == std::string_view::npos) {
+        throw Problem{"--movie-frames: " + inQuotes(text) + " is not of the form A..B"};
+    }
+    constexpr std::string_view kRange = "0 to 9999999";
+    FrameRange range;
+    range.first = wholeNumber("--movie-frames", text.substr(0, dots), 0, kLastFrameCounter, kRange);
+    range.last = wholeNumber("--movie-frames", text.substr(dots + 2), 0, kLastFrameCounter, kRange);
+    if (range.first > range.last) {
+        throw Problem{"--movie-frames: " + inQuotes(text) + " ends before it starts"};
+    }
+    return range;
 }
 
 PictureSizeOption pictureSize(std::string_view text)
@@ -121,6 +140,13 @@ public:
         if (options.mandelbrot && options.julia) {
             throw Problem{"--mandelbrot and --julia cannot be given together"};
         }
+        if (options.movieFrames.has_value() != !options.frameFolder.empty()) {
+            throw Problem{options.movieFrames ? "--movie-frames needs --out DIR"
+                                              : "--out DIR goes with --movie-frames"};
+        }
+        if (options.movieFrames && (!options.output.empty() || !options.raw.empty())) {
+            throw Problem{"--movie-frames writes frames only: drop -o and --raw"};
+        }
         return options;
     }
 
@@ -182,6 +208,18 @@ private:
             options.palette = next();
             if (options.palette.empty()) {
                 throw Problem{"--palette: the file name is empty"};
+            }
+        } else if (name == "--movie-frames") {
+            options.movieFrames = frameRange(next());
+        } else if (name == "--unzoom") {
+            const std::string text = number();
+            options.unzoomFactor = static_cast<float>(std::strtod(text.c_str(), nullptr));
+        } else if (name == "--unzoom-video") {
+            flag(options.unzoomVideo);
+        } else if (name == "--out") {
+            options.frameFolder = next();
+            if (options.frameFolder.empty()) {
+                throw Problem{"--out: the folder name is empty"};
             }
         } else if (name == "-q" || name == "--quiet") {
             flag(options.quiet);
@@ -298,6 +336,12 @@ computed by the same engine and saved by the same writer as in QUORVALIS.
                           a Julia view with the constant CR + CI i (window -1.8..1.8 unless
                           given)
       --palette FILE.pal  load a palette file
+      --movie-frames A..B write frames A to B (counted from 0) of the movie "Make movie to
+                          disk" makes from the view at this size, thread count and settings,
+                          under the same names, each complete before it gets its name
+      --out DIR           the folder the movie's frames go to (with --movie-frames)
+      --unzoom F          the unzoom factor between frames, above 1 (default 1.02)
+      --unzoom-video      name the frames so that the movie plays outwards
   -q, --quiet             no progress bar and no closing line
   -h, --help              show this help
       --version           show the version
@@ -308,6 +352,9 @@ Extended or arbitrary precision, and the renderer (single, threaded or deep), ar
 the view and the thread count as in QUORVALIS. Outputs replace existing files only once they
 are complete. On a terminal a progress bar is shown on stderr; a closing line tells the size,
 the time, the speed, the threads and the renderer.
+
+A movie needs an unzoom factor above 1, a view with a width and a picture of at most
+1920 x 1080 (a wider one is made 1920 x 1080). Frames past the movie's end are not made.
 
 Exit status: 0 success, 2 a file could not be read or written, 64 a wrong command line,
 130 interrupted (nothing written).

@@ -38,6 +38,13 @@ struct JuliaText
     std::optional<WindowText> window; ///< the default Julia window when absent
 };
 
+/// Frames first to last (frame counters) of the movie to disk of the view.
+struct FrameRange
+{
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+};
+
 struct PictureSizeOption
 {
     std::int32_t width = 0;
@@ -60,13 +67,20 @@ struct Options
     std::optional<WindowText> mandelbrot;
     std::optional<JuliaText> julia;
     std::string palette;
+    std::optional<FrameRange> movieFrames;
+    std::string frameFolder;           ///< --out: where the movie's frames go
+    std::optional<float> unzoomFactor; ///< "Unzoom:", which parameter files do not keep
+    bool unzoomVideo = false;          ///< "Unzoom video"
     bool quiet = false;
     bool help = false;
     bool version = false;
 
     /// Whether a picture is computed: something is to be written, or nothing at all was
     /// asked for (a plain run renders and reports its speed).
-    bool renders() const { return !info || !output.empty() || !raw.empty(); }
+    bool renders() const
+    {
+        return !info || !output.empty() || !raw.empty() || movieFrames.has_value();
+    }
 };
 
 /// The outcome of reading the command line: the options, or the one-line reason why not
@@ -80,7 +94,8 @@ struct ParseResult
 /// Reads the arguments after the program name. Options may come before or after the parameter
 /// file; "--name=value" and "--name value" are the same; "--" ends the options. A value that is
 /// not a number where one is wanted, a value out of range, an unknown option, a missing value,
-/// a second parameter file and --mandelbrot together with --julia are errors.
+/// a second parameter file, --mandelbrot together with --julia, and --movie-frames without
+/// --out (or with -o or --raw) are errors.
 ParseResult parseArguments(std::span<const std::string> arguments);
 
 /// The text of --help.

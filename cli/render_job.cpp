@@ -2,6 +2,7 @@
 #include "cli/render_job.h"
 
 #include "app/app_state.h"
+#include "app/movie.h"
 #include "app/render_entry.h"
 #include "app/render_observer.h"
 #include "app/shell_services.h"
@@ -11,6 +12,7 @@
 #include "cli/info.h"
 #include "cli/raw_file.h"
 #include "engine/view_state.h"
+#include "imaging/movie_frames.h"
 #include "imaging/picture_files.h"
 #include "palette/palette_file.h"
 #include "palette/palette_random.h"
@@ -95,6 +97,14 @@ std::optional<std::string> unwritable(const std::string& path)
     return std::nullopt;
 }
 
+/// A message of several lines as one line.
+std::string oneLine(std::string_view text)
+{
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
 bool sameFile(const std::string& a, const std::string& b)
 {
     std::error_code error;
@@ -163,6 +173,9 @@ public:
         if (!m_options.renders()) {
             return kExitOk;
         }
+        if (m_options.movieFrames) {
+            return renderMovieFrames(*m_options.movieFrames);
+        }
         return renderAndWrite();
     }
 
@@ -192,6 +205,13 @@ private:
         if (!o.output.empty() && !o.raw.empty() && sameFile(o.output, o.raw)) {
             return problem(kExitUsage, "the picture and the raw results cannot both go to " +
                                            inQuotes(o.output));
+        }
+        if (!o.frameFolder.empty()) {
+            const FrameFolderProblem folder = checkFrameFolder(o.frameFolder);
+            if (folder != FrameFolderProblem::None) {
+                return problem(kExitFileProblem,
+                               oneLine(frameFolderMessage(o.frameFolder, folder)));
+            }
         }
         for (const std::string* path : {&o.output, &o.raw}) {
             if (path->empty()) {
@@ -280,6 +300,12 @@ private:
         settings.threads = o.threads.value_or(std::max(m_app.shell.processorCount, 1));
         settings.multiThreaded = settings.threads > 1 ? 1 : 0;
         settings.autosaveParameter = 0;
+        if (o.unzoomFactor) {
+            settings.unzoomFactor = *o.unzoomFactor;
+        }
+        if (o.unzoomVideo) {
+            settings.unzoomVideo = 1;
+        }
         // A Julia view from the command line or a file is drawn in the window it comes with,
         // not in the default window of a first Julia picture.
         m_app.shell.juliaShown = 1;
@@ -355,6 +381,68 @@ private:
         }
         if (!o.quiet) {
             closingLine(elapsed.count());
+        }
+        return kExitOk;
+    }
+
+    /// Frames `range` of the movie to disk of the view: the same walk, renders and picture
+    /// writer as the windows' movie, so that every frame is the same file.
+    int renderMovieFrames(FrameRange range)
+    {
+        const std::optional<PictureSize> size =
+            movieSize({m_app.settings.pictureWidth, m_app.settings.pictureHeight});
+        if (!size) {
+            return problem(kExitUsage, oneLine(kMovieTooLarge));
+        }
+        if (const auto refusal = unzoomRefusal(m_app)) {
+            // A factor comes from the command line, a view without width from the file.
+            return problem(*refusal == kFactorWarning ? kExitUsage : kExitFileProblem,
+                           oneLine(*refusal));
+        }
+        changePictureSize(m_app, *size, m_observer);
+        RenderOptions renderOptions;
+        renderOptions.idleDeepWorkers = false;
+        const bool unzoomVideo = m_app.settings.unzoomVideo != 0;
+        const auto start = std::chrono::steady_clock::now();
+        MovieFrameWalk walk(m_app, m_observer);
+        std::int32_t written = 0;
+        while (walk.counter() < range.last && walk.advance()) {
+            if (interrupted()) {
+                break;
+            }
+            const std::int32_t counter = walk.counter();
+            if (counter < range.first) {
+                continue;
+            }
+            walk.prepareRender();
+            renderView(m_app, m_progress, m_observer, renderOptions);
+            refreshFromDeep(m_app.view, viewContext(m_app), m_observer);
+            if (interrupted() || m_app.render.stoppedByUser != 0) {
+                break;
+            }
+            const std::string path =
+                (fs::path(m_options.frameFolder) / frameName(counter, unzoomVideo)).string();
+            if (writeMovieFrame(m_app, path) != PictureSaveResult::Written) {
+                m_progress.finishProgress();
+                return problem(kExitFileProblem, "cannot write " + inQuotes(path) + "; " +
+                                                     oneLine(kMovieInterrupted));
+            }
+            ++written;
+        }
+        m_progress.finishProgress();
+        if (interrupted() || m_app.render.stoppedByUser != 0) {
+            return problem(kExitInterrupted,
+                           "interrupted; " + std::to_string(written) + " whole frames written");
+        }
+        if (walk.counter() < range.last) {
+            printProblem(m_environment.err,
+                         "the movie ends at frame " + std::to_string(walk.counter()));
+        }
+        if (!m_options.quiet) {
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            std::fprintf(m_environment.err, "%d frames of %dx%d, %.3f s, threads: %d\n", written,
+                         size->width, size->height, elapsed.count(), m_app.settings.threads);
+            std::fflush(m_environment.err);
         }
         return kExitOk;
     }

@@ -99,9 +99,6 @@ void PictureWindow::showMovieFrame(const QImage& frame)
 void PictureWindow::paintEvent(QPaintEvent*)
 {
     const ShellState& shell = m_app.shell;
-    if (shell.animationRunning != 0) {
-        return; // the animation draws by itself
-    }
     if (!m_movieFrame.isNull()) {
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -131,8 +128,9 @@ void PictureWindow::paintEvent(QPaintEvent*)
     }
     // A stale picture renders from the event loop, never inside a paint; one render is queued
     // however many paints arrive before it runs.
+    // A movie renders its frames itself.
     if (shell.pictureFromImage == 0 && shell.pictureValid == 0 && shell.rendering == 0 &&
-        !m_renderQueued) {
+        shell.animationRunning == 0 && !m_renderQueued) {
         m_renderQueued = true;
         ++m_queuedRenders;
         QMetaObject::invokeMethod(this, &PictureWindow::runQueuedRender, Qt::QueuedConnection);
@@ -177,6 +175,9 @@ void PictureWindow::closeEvent(QCloseEvent* event)
 
 void PictureWindow::mousePressEvent(QMouseEvent* event)
 {
+    if (m_app.shell.animationRunning != 0) {
+        return; // a movie owns the view
+    }
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         applyNavigation(leftButtonDown(m_app, m_pointer, p.x(), p.y(), m_program));
@@ -187,12 +188,18 @@ void PictureWindow::mousePressEvent(QMouseEvent* event)
 
 void PictureWindow::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_app.shell.animationRunning != 0) {
+        return; // a movie owns the view
+    }
     const QPoint p = event->position().toPoint();
     applyNavigation(mouseMove(m_app, m_pointer, p.x(), p.y()));
 }
 
 void PictureWindow::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (m_app.shell.animationRunning != 0) {
+        return; // a movie owns the view
+    }
     if (event->button() == Qt::LeftButton) {
         const QPoint p = event->position().toPoint();
         applyNavigation(leftButtonUp(m_app, m_pointer, p.x(), p.y(), m_program));

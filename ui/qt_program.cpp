@@ -12,6 +12,7 @@
 #include "ui/julia_finder.h"
 #include "ui/menu_window.h"
 #include "ui/movie_player.h"
+#include "ui/movie_runner.h"
 #include "ui/palette_dialog.h"
 #include "ui/parameters_dialog.h"
 #include "ui/picture_window.h"
@@ -35,7 +36,8 @@ QString qs(std::string_view text)
 QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
     : m_app(app), m_prompts(prompts), m_services{prompts, *this, *this, random},
       m_escape(std::make_unique<EscapeWatcher>()),
-      m_pictures(std::make_unique<QtPictureWriter>(app))
+      m_pictures(std::make_unique<QtPictureWriter>(app)),
+      m_movies(std::make_unique<MovieRunner>(app, *this, prompts))
 {
     qApp->installEventFilter(m_escape.get());
     // "Save Picture" shows the picture it writes, as written (pixel value 0 black).
@@ -170,6 +172,12 @@ void QtProgram::runCommand(CommandId id)
     case CommandId::PaletteControl:
         m_paletteDialog = PaletteDialog::open(m_paletteDialog, m_app, *this, m_picture.get());
         break;
+    case CommandId::MakeMovieToDisk:
+        m_movies->makeMovieToDisk();
+        break;
+    case CommandId::RealtimeZoomMovie:
+        m_movies->realtimeZoomMovie();
+        break;
     case CommandId::FractalParameters:
         openParametersDialog();
         break;
@@ -290,6 +298,16 @@ void QtProgram::requestRender()
 {
     m_app.shell.pictureValid = 0;
     requestRepaint();
+}
+
+void QtProgram::closeOpenDialogs()
+{
+    const std::vector<ProgramDialog*> open = m_dialogs;
+    for (ProgramDialog* dialog : open) {
+        if (std::find(m_dialogs.begin(), m_dialogs.end(), dialog) != m_dialogs.end()) {
+            dialog->close();
+        }
+    }
 }
 
 void QtProgram::refreshOpenDialogs()

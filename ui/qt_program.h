@@ -30,6 +30,7 @@ namespace qv {
 class JuliaFinder;
 class FractalBrowsing;
 class MenuWindow;
+class MovieRunner;
 class PaletteDialog;
 class ParametersDialog;
 class PictureWindow;
@@ -155,6 +156,12 @@ public:
     /// The open Julia finder; null when none is open.
     JuliaFinder* juliaFinder() const;
 
+    /// Closes every open dialog (the movies run without them).
+    void closeOpenDialogs();
+
+    /// The zoom movies: movie to disk and the real-time zoom.
+    MovieRunner& movies() { return *m_movies; }
+
 private:
     void runCommand(CommandId id);
     void confirmQuit();
@@ -169,6 +176,7 @@ private:
     std::unique_ptr<EscapeWatcher> m_escape;
     std::unique_ptr<QtPictureWriter> m_pictures;
     std::unique_ptr<PictureWindow> m_picture;
+    std::unique_ptr<MovieRunner> m_movies;
     MenuWindow* m_menu = nullptr;             ///< owned by the picture window
     PaletteDialog* m_paletteDialog = nullptr; ///< owned by the picture window
     std::deque<CommandId> m_pending;
