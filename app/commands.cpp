@@ -66,6 +66,10 @@ bool commandAvailable(CommandId id)
     case CommandId::OriginalMandelbrot:
     case CommandId::PaletteControl:
     case CommandId::JuliaFinder:
+    case CommandId::Location:
+    case CommandId::Statistics:
+    case CommandId::Info:
+    case CommandId::OpenHelpfile:
         return true;
     default:
         return false;

@@ -25,8 +25,9 @@ Statistics statisticsOf(const AppState& app, std::string_view systemName)
 {
     Statistics stats;
     stats.heading = isMandelbrot(app.view) ? " MANDELBROT" : " JULIA";
-    auto row = [&stats](std::string label, std::string value) {
-        stats.rows.push_back({std::move(label), std::move(value)});
+    std::int32_t number = 7;
+    auto row = [&stats, &number](std::string label, std::string value) {
+        stats.rows.push_back({++number, std::move(label), std::move(value)});
     };
     const std::int32_t width = app.settings.pictureWidth;
     const std::int32_t height = app.settings.pictureHeight;
@@ -40,6 +41,8 @@ Statistics statisticsOf(const AppState& app, std::string_view systemName)
         const double pixels = static_cast<double>(width) * static_cast<double>(height);
         row(" Pixels/sec:", decimalText(static_cast<std::int64_t>(
                                 std::nearbyint(pixels / static_cast<double>(elapsed)))));
+    } else {
+        number += 2;
     }
     const std::int32_t threads = app.settings.multiThreaded != 0 ? app.settings.threads : 1;
     row(" Processors/Threads used:", decimalText(std::int64_t{threads}));
@@ -49,6 +52,8 @@ Statistics statisticsOf(const AppState& app, std::string_view systemName)
     if (app.render.coloursUsed > 0) {
         row(" Colors used:", decimalText(std::int64_t{app.render.coloursUsed}));
         row(" Inside pixels: ", decimalText(app.render.insidePixels));
+    } else {
+        number += 2;
     }
     std::string system(" ");
     system.append(systemName);

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@ namespace qv {
 
 struct StatisticsRow
 {
+    std::int32_t number = 0; ///< 8..17: the row's place in the window, kept when rows are absent
     std::string label;
     std::string value; ///< empty for a row that shows only its label
 };

@@ -7,6 +7,7 @@
 #include "persistence/backup_copies.h"
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
+#include "ui/auxiliary_dialogs.h"
 #include "ui/dialog_support.h"
 #include "ui/julia_finder.h"
 #include "ui/menu_window.h"
@@ -33,7 +34,8 @@ QString qs(std::string_view text)
 QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
     : m_app(app), m_prompts(prompts), m_services{prompts, *this, *this, random},
       m_escape(std::make_unique<EscapeWatcher>()),
-      m_pictures(std::make_unique<QtPictureWriter>(app))
+      m_pictures(std::make_unique<QtPictureWriter>(app)),
+      m_auxiliary(std::make_unique<AuxiliaryDialogs>(app, *this, prompts))
 {
     qApp->installEventFilter(m_escape.get());
     // "Save Picture" shows the picture it writes, as written (pixel value 0 black).
@@ -167,6 +169,18 @@ void QtProgram::runCommand(CommandId id)
         break;
     case CommandId::JuliaFinder:
         m_finder = openJuliaFinder(m_app, *this);
+        break;
+    case CommandId::Location:
+        m_auxiliary->openLocation(m_menu);
+        break;
+    case CommandId::Statistics:
+        m_auxiliary->showStatistics(m_menu);
+        break;
+    case CommandId::Info:
+        m_auxiliary->showAbout(m_menu);
+        break;
+    case CommandId::OpenHelpfile:
+        m_auxiliary->openHelp();
         break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);
@@ -447,6 +461,7 @@ void QtProgram::showIterMax(std::string_view text)
 // The location dialog does not exist yet.
 void QtProgram::refreshLocationFields()
 {
+    m_auxiliary->refreshLocationFields();
 }
 
 void QtProgram::showBoxedZoom(bool on)

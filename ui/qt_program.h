@@ -27,6 +27,7 @@
 
 namespace qv {
 
+class AuxiliaryDialogs;
 class JuliaFinder;
 class MenuWindow;
 class PaletteDialog;
@@ -154,6 +155,9 @@ public:
     /// The open Julia finder; null when none is open.
     JuliaFinder* juliaFinder() const;
 
+    /// The location dialog, statistics window, about box and manual of the menu.
+    AuxiliaryDialogs& auxiliaryDialogs() { return *m_auxiliary; }
+
 private:
     void runCommand(CommandId id);
     void confirmQuit();
@@ -190,6 +194,8 @@ private:
     /// Made on first use and kept, hidden when closed, so that no handler of it ever runs on
     /// a deleted dialog.
     std::unique_ptr<ParametersDialog> m_parameters;
+    /// Its windows belong to the menu window and go with the picture window.
+    std::unique_ptr<AuxiliaryDialogs> m_auxiliary;
 };
 
 } // namespace qv

@@ -31,6 +31,15 @@ std::vector<std::string> labels(const Statistics& s)
     return out;
 }
 
+std::vector<std::int32_t> numbers(const Statistics& s)
+{
+    std::vector<std::int32_t> out;
+    for (const StatisticsRow& r : s.rows) {
+        out.push_back(r.number);
+    }
+    return out;
+}
+
 std::string valueOf(const Statistics& s, const std::string& label)
 {
     for (const StatisticsRow& r : s.rows) {
@@ -49,6 +58,8 @@ TEST(Statistics, BeforeTheFirstRenderTimeSpeedAndColoursAreAbsent)
     EXPECT_EQ(labels(s), (std::vector<std::string>{
                              " Itermax:", " Bailout:", " Size:", " Processors/Threads used:",
                              " Precision:", " System version:"}));
+    // Absent rows leave their places empty.
+    EXPECT_EQ(numbers(s), (std::vector<std::int32_t>{8, 9, 10, 13, 14, 17}));
     EXPECT_EQ(valueOf(s, " Itermax:"), " 100 iterations");
     EXPECT_EQ(valueOf(s, " Bailout:"), " 128");
     EXPECT_EQ(valueOf(s, " Size:"), " 640x 480");
