@@ -228,6 +228,8 @@ void LocationDialog::layOut()
     const QSize redrawSize = grown(m_redraw, du.x(100), du.y(18));
     const QSize resetSize = grown(m_reset, du.x(140), du.y(18));
     const int buttonHeight = std::max({redrawSize.height(), resetSize.height(), rowHeight});
+    // The bottom row stays at the bottom of the dialog's least height.
+    y = std::max(y, du.y(300) - du.y(10) - buttonHeight);
     iterLabel->setGeometry(frameLeft, y + (buttonHeight - iterSize.height()) / 2, iterSize.width(),
                            iterSize.height());
     const int iterFieldLeft = frameLeft + iterSize.width() + du.x(4);

@@ -19,7 +19,10 @@ QLabel* rowLabel(const std::string& text, const QColor& colour, QWidget* parent)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
-    label->show();
+    // Labels made while the window shows must be shown themselves.
+    if (parent->isVisible()) {
+        label->show();
+    }
     return label;
 }
 
