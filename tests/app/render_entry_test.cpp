@@ -286,30 +286,6 @@ TEST(RenderEntry, CountsInsidePixelsAndColoursOfEveryRenderer)
     }
 }
 
-TEST(Colouring, CountsDistinctColoursIgnoringTheTopByte)
-{
-    struct Case
-    {
-        std::vector<std::uint32_t> pixels;
-        std::int32_t expected;
-    };
-
-    const std::vector<Case> cases = {
-        {{}, 0},
-        {{0u, 0u, 0u}, 1},
-        {{0x00FFFFFFu, 0u, 0x00FFFFFFu, 0x000000FFu}, 3},
-        {{0xFF123456u, 0x00123456u, 0x00123457u}, 2},
-        {{0x00000040u, 0x0000003Fu, 0x00000041u, 0x00000040u}, 3},
-    };
-    for (const Case& c : cases) {
-        PictureBuffer picture;
-        picture.width = static_cast<std::int32_t>(c.pixels.size());
-        picture.height = 1;
-        picture.pixels = c.pixels;
-        EXPECT_EQ(countColours(picture), c.expected);
-    }
-}
-
 TEST(RenderEntry, DeepProgressShowsTheLeastAdvancedStripInTheTitle)
 {
     EXPECT_EQ(deepProgressTitle(37), "QUORVALIS - Calculating  37% - STOP WITH ESC-KEY");
