@@ -78,6 +78,10 @@ struct RenderState
     /// render was stopped).
     RendererKind lastRenderer = RendererKind::None;
     std::int32_t rowsComputed = 0;
+    /// Pixels that did not escape in the last render, and the distinct colours of the picture
+    /// it built; both 0 for a picture loaded from a file. A palette change alters neither.
+    std::int64_t insidePixels = 0;
+    std::int32_t coloursUsed = 0;
 };
 
 struct AppState

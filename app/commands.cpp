@@ -70,6 +70,10 @@ bool commandAvailable(CommandId id)
     case CommandId::MakeMovieToDisk:
     case CommandId::RealtimeZoomMovie:
     case CommandId::PlayMovie:
+    case CommandId::Location:
+    case CommandId::Statistics:
+    case CommandId::Info:
+    case CommandId::OpenHelpfile:
         return true;
     default:
         return false;

@@ -135,6 +135,8 @@ void finishRender(AppState& app, RenderObserver& observer, const RenderOutcome& 
     }
     app.render.lastRenderer = outcome.renderer;
     app.render.rowsComputed = outcome.rowsComputed;
+    app.render.insidePixels = outcome.insidePixels;
+    app.render.coloursUsed = countColours(app.picture);
     app.shell.rendering = 0;
 }
 

@@ -60,15 +60,19 @@ std::int32_t colourPixel(const ColourConstants& constants, const Palette& palett
                          float a, float b);
 
 /// Rewrites every pixel of the buffer from its kernel results into its coloured value. The
-/// picture is not built here: the caller runs buildPicture afterwards.
-void colourPass(IterationBuffer& iterations, const ColourSettings& settings,
-                const Palette& palette);
+/// picture is not built here: the caller runs buildPicture afterwards. Returns how many of the
+/// pixels did not escape (count 0).
+std::int64_t colourPass(IterationBuffer& iterations, const ColourSettings& settings,
+                        const Palette& palette);
 
 /// The same for rows firstRow..lastRow (inclusive, clamped to the picture) only: after a stopped
 /// render the rows that were not computed already hold coloured values, which must not be
 /// coloured a second time.
-void colourPass(IterationBuffer& iterations, const ColourSettings& settings, const Palette& palette,
-                std::int32_t firstRow, std::int32_t lastRow);
+std::int64_t colourPass(IterationBuffer& iterations, const ColourSettings& settings,
+                        const Palette& palette, std::int32_t firstRow, std::int32_t lastRow);
+
+/// The number of distinct colours in the picture.
+std::int32_t countColours(const PictureBuffer& picture);
 
 /// The colour shown for a coloured value v: palette entry paletteOffset + v for an index,
 /// the stored colour for a finished one.

@@ -21,15 +21,16 @@ struct SinglePixels
 };
 
 /// Computes and colours row `row` at height y, writing the buffer (and the raw results) and
-/// the colours shown for it.
-void computeRow(const RenderPass& pass, const SinglePixels& px, const Palette& shown,
-                std::int32_t row, long double xmin, long double dx, long double y,
-                std::vector<std::uint32_t>& rowColours)
+/// the colours shown for it. Returns the pixels that did not escape.
+std::int64_t computeRow(const RenderPass& pass, const SinglePixels& px, const Palette& shown,
+                        std::int32_t row, long double xmin, long double dx, long double y,
+                        std::vector<std::uint32_t>& rowColours)
 {
     IterationBuffer& it = pass.target.iterations;
     RawResults* raw = pass.options.raw;
     const std::size_t base = rowOffset(row, it.width);
     long double x = xmin;
+    std::int64_t inside = 0;
     for (std::int32_t col = 0; col < it.width; ++col) {
         const PixelEscape e =
             iteratePixelExtended(px.kind, px.limits, x, y, px.mandelbrot ? x : px.juliaCr,
@@ -40,6 +41,7 @@ void computeRow(const RenderPass& pass, const SinglePixels& px, const Palette& s
             raw->a[at] = e.a;
             raw->b[at] = e.b;
         }
+        inside += e.count == 0 ? 1 : 0;
         const std::int32_t v = colourPixel(px.constants, pass.target.palette, e.count, e.a, e.b);
         it.counts[at] = v;
         it.a[at] = e.a;
@@ -48,6 +50,7 @@ void computeRow(const RenderPass& pass, const SinglePixels& px, const Palette& s
             colourOfValue(v, shown, pass.job.colours.paletteOffset);
         x += dx;
     }
+    return inside;
 }
 
 } // namespace
@@ -75,11 +78,12 @@ RenderOutcome renderSingle(const RenderPass& pass)
     keepRaw(pass.options.raw, it);
     const Clock::time_point start = Clock::now();
 
-    RenderOutcome outcome{RendererKind::Single, false, 0, 0.0f};
+    RenderOutcome outcome{RendererKind::Single, false, 0, 0, 0.0f};
     std::vector<std::uint32_t> rowColours(static_cast<std::size_t>(width));
     long double y = w.ymin.ext;
     for (std::int32_t row = 0; row < height && !outcome.stopped; ++row) {
-        computeRow(pass, px, shown, row, w.xmin.ext, w.dx.ext, y, rowColours);
+        outcome.insidePixels +=
+            computeRow(pass, px, shown, row, w.xmin.ext, w.dx.ext, y, rowColours);
         pass.progress.drawRow(row, rowColours);
         ++outcome.rowsComputed;
         pass.progress.pumpEvents();

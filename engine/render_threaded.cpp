@@ -96,7 +96,7 @@ RenderOutcome renderThreaded(const RenderPass& pass)
         addStrip(run, pass, bounds, layout.rowsPerStrip);
     }
 
-    RenderOutcome outcome{RendererKind::Threaded, false, 0, 0.0f};
+    RenderOutcome outcome{RendererKind::Threaded, false, 0, 0, 0.0f};
     const Clock::time_point start = Clock::now();
     {
         const std::vector<std::jthread> workers =
@@ -105,7 +105,7 @@ RenderOutcome renderThreaded(const RenderPass& pass)
         const WaitTurn turn{std::chrono::milliseconds(1), true, std::nullopt};
         outcome.stopped = waitForWorkers(pass.progress, pass.options, run, turn, [] {});
     } // joined here: the buffer is read only after this
-    outcome.rowsComputed = finishPicture(pass, run.rowDone);
+    finishPicture(pass, run.rowDone, outcome);
     outcome.elapsedSeconds = secondsSince(start);
     return outcome;
 }

@@ -105,8 +105,9 @@ void keepRaw(RawResults* raw, const IterationBuffer& iterations);
 
 /// The end of the threaded and deep renderers: the raw results kept, the rows this render
 /// computed coloured (the others already hold colour values from before; colouring them again
-/// would garble them) and the picture built. Returns the rows computed.
-std::int32_t finishPicture(const RenderPass& pass, const std::vector<std::uint8_t>& rowDone);
+/// would garble them) and the picture built. Sets the outcome's rows computed and inside pixels.
+void finishPicture(const RenderPass& pass, const std::vector<std::uint8_t>& rowDone,
+                   RenderOutcome& outcome);
 
 /// Starts one worker per index 0..count-1, each running work(index, true) and counting itself
 /// out of `running` at its end. A worker the system refuses to start is run on the calling

@@ -46,12 +46,14 @@ void prepareShared(WorkerShared& shared, const RenderPass& pass)
     shared.rowDone.assign(static_cast<std::size_t>(pass.job.height), 0);
 }
 
-std::int32_t finishPicture(const RenderPass& pass, const std::vector<std::uint8_t>& rowDone)
+void finishPicture(const RenderPass& pass, const std::vector<std::uint8_t>& rowDone,
+                   RenderOutcome& outcome)
 {
     IterationBuffer& iterations = pass.target.iterations;
     keepRaw(pass.options.raw, iterations);
     const auto rows = static_cast<std::int32_t>(rowDone.size());
     std::int32_t computed = 0;
+    std::int64_t inside = 0;
     std::int32_t row = 0;
     while (row < rows) {
         if (rowDone[static_cast<std::size_t>(row)] == 0) {
@@ -62,12 +64,13 @@ std::int32_t finishPicture(const RenderPass& pass, const std::vector<std::uint8_
         while (row < rows && rowDone[static_cast<std::size_t>(row)] != 0) {
             ++row;
         }
-        colourPass(iterations, pass.job.colours, pass.target.palette, first, row - 1);
+        inside += colourPass(iterations, pass.job.colours, pass.target.palette, first, row - 1);
         computed += row - first;
     }
     buildPicture(pass.target.picture, iterations, pass.target.palette, pass.job.colours.drawingMode,
                  pass.job.colours.paletteOffset);
-    return computed;
+    outcome.rowsComputed = computed;
+    outcome.insidePixels = inside;
 }
 
 } // namespace detail

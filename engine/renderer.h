@@ -78,6 +78,8 @@ struct RenderOutcome
     /// Esc ended the render. Rows not computed keep the values of the picture before.
     bool stopped = false;
     std::int32_t rowsComputed = 0;
+    /// Pixels of the rows computed that did not escape (count 0).
+    std::int64_t insidePixels = 0;
     /// Whole milliseconds of the steady clock from the start of the computation, / 1000.
     float elapsedSeconds = 0.0f;
 };

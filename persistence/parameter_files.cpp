@@ -370,8 +370,10 @@ bool loadDeepFile(AppState& app, ShellServices& services, const std::string& pat
 
 bool loadParameterFileWithImage(AppState& app, ShellServices& services, const std::string& path)
 {
-    // The picture is not computed: no render time belongs to it.
+    // The picture is not computed: no render time or render counts belong to it.
     app.render.elapsedSeconds = 0.0f;
+    app.render.insidePixels = 0;
+    app.render.coloursUsed = 0;
     if (path.empty()) {
         return false;
     }

@@ -7,6 +7,7 @@
 #include "persistence/backup_copies.h"
 #include "persistence/parameter_commands.h"
 #include "persistence/parameter_files.h"
+#include "ui/auxiliary_dialogs.h"
 #include "ui/dialog_support.h"
 #include "ui/fractal_browser.h"
 #include "ui/julia_finder.h"
@@ -37,7 +38,8 @@ QtProgram::QtProgram(AppState& app, Prompts& prompts, PaletteRandom& random)
     : m_app(app), m_prompts(prompts), m_services{prompts, *this, *this, random},
       m_escape(std::make_unique<EscapeWatcher>()),
       m_pictures(std::make_unique<QtPictureWriter>(app)),
-      m_movies(std::make_unique<MovieRunner>(app, *this, prompts))
+      m_movies(std::make_unique<MovieRunner>(app, *this, prompts)),
+      m_auxiliary(std::make_unique<AuxiliaryDialogs>(app, *this, prompts))
 {
     qApp->installEventFilter(m_escape.get());
     // "Save Picture" shows the picture it writes, as written (pixel value 0 black).
@@ -186,6 +188,18 @@ void QtProgram::runCommand(CommandId id)
         break;
     case CommandId::PlayMovie:
         MoviePlayer::playMovie(*this, m_app);
+        break;
+    case CommandId::Location:
+        m_auxiliary->openLocation(m_menu);
+        break;
+    case CommandId::Statistics:
+        m_auxiliary->showStatistics(m_menu);
+        break;
+    case CommandId::Info:
+        m_auxiliary->showAbout(m_menu);
+        break;
+    case CommandId::OpenHelpfile:
+        m_auxiliary->openHelp();
         break;
     case CommandId::OriginalMandelbrot:
         originalMandelbrot(m_app, m_services);
@@ -476,6 +490,7 @@ void QtProgram::showIterMax(std::string_view text)
 // The location dialog does not exist yet.
 void QtProgram::refreshLocationFields()
 {
+    m_auxiliary->refreshLocationFields();
 }
 
 void QtProgram::showBoxedZoom(bool on)

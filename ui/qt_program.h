@@ -27,6 +27,7 @@
 
 namespace qv {
 
+class AuxiliaryDialogs;
 class JuliaFinder;
 class FractalBrowsing;
 class MenuWindow;
@@ -162,6 +163,9 @@ public:
     /// The zoom movies: movie to disk and the real-time zoom.
     MovieRunner& movies() { return *m_movies; }
 
+    /// The location dialog, statistics window, about box and manual of the menu.
+    AuxiliaryDialogs& auxiliaryDialogs() { return *m_auxiliary; }
+
 private:
     void runCommand(CommandId id);
     void confirmQuit();
@@ -200,6 +204,8 @@ private:
     /// Made on first use and kept, hidden when closed, so that no handler of it ever runs on
     /// a deleted dialog.
     std::unique_ptr<ParametersDialog> m_parameters;
+    /// Its windows belong to the menu window and go with the picture window.
+    std::unique_ptr<AuxiliaryDialogs> m_auxiliary;
 };
 
 } // namespace qv

@@ -8,9 +8,11 @@
 #include "tests/support/reference_pictures.h"
 #include "tests/support/scripted_progress.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -250,6 +252,44 @@ TEST(RenderEntry, DeepPictureSuppressesRendersUntilTheViewChanges)
     EXPECT_TRUE(again.observer.shown.empty());
     EXPECT_EQ(again.progress.pumps, 0);
     EXPECT_EQ(app.iterations.counts, counts);
+}
+
+// The statistics' counts: pixels that did not escape in the kernels' results, and the distinct
+// colours of the picture built, whichever renderer computed it.
+TEST(RenderEntry, CountsInsidePixelsAndColoursOfEveryRenderer)
+{
+    struct Case
+    {
+        std::int32_t threads, deep;
+        RendererKind renderer;
+    };
+
+    const std::vector<Case> cases = {
+        {1, 0, RendererKind::Single}, {3, 0, RendererKind::Threaded}, {2, 1, RendererKind::Deep}};
+    for (const Case& c : cases) {
+        AppState app;
+        prepare(app, 24, 18, c.threads);
+        app.view.iterMax = 60;
+        test::setWindow(app.view, -2.0L, 0.5L, -1.0L, 1.0L);
+        app.view.deepZoom = c.deep;
+        app.palette.entries.resize(static_cast<std::size_t>(Palette::kEntries));
+        for (std::size_t i = 0; i < app.palette.entries.size(); ++i) {
+            app.palette.entries[i] = static_cast<std::uint32_t>(i * 40503u) & 0x00FFFFFFu;
+        }
+        RawResults raw;
+        RenderOptions options;
+        options.raw = &raw;
+        options.idleDeepWorkers = false;
+        Request request;
+        request.renderView(app, options);
+        ASSERT_EQ(app.render.lastRenderer, c.renderer);
+        const auto inside = std::count(raw.counts.begin(), raw.counts.end(), 0);
+        EXPECT_GT(inside, 0);
+        EXPECT_EQ(app.render.insidePixels, inside);
+        const std::set<std::uint32_t> colours(app.picture.pixels.begin(), app.picture.pixels.end());
+        EXPECT_GT(colours.size(), 2u);
+        EXPECT_EQ(app.render.coloursUsed, static_cast<std::int32_t>(colours.size()));
+    }
 }
 
 TEST(RenderEntry, DeepProgressShowsTheLeastAdvancedStripInTheTitle)
