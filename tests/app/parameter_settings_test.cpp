@@ -103,17 +103,6 @@ TEST_F(Parameters, TextureSetsModeBailoutColourFlagsStepAndDefaultPalette)
     EXPECT_EQ(shell.paletteHost.calls.back(), "reopenPaletteDialog");
 }
 
-TEST_F(Parameters, TypedPotValueWaitsForAutoAndThreadsForMultiThreaded)
-{
-    app.settings.autoPotValue = 1;
-    app.view.potValue = 0.25;
-    app.settings.multiThreaded = 0;
-    takeTypedFields(app, TypedFields{"100", "2", "7", "1.02", "3"}, ParametersButton::Redraw,
-                    shell.prompts);
-    EXPECT_EQ(app.view.potValue, 0.25);
-    EXPECT_EQ(app.settings.threads, 1);
-}
-
 TEST_F(Parameters, PlainBoxesToggleTheirSettingAndShowIt)
 {
     struct Case
@@ -171,7 +160,7 @@ TEST_F(Parameters, ADeepMandelbrotViewComesBackDeepFromJulia)
     EXPECT_EQ(m.xmax.text, xmax);
 }
 
-TEST_F(Parameters, MultiThreadedAndAutoPotValueSetTheirValues)
+TEST_F(Parameters, MultiThreadedAndAutoPotValueRuleTheirValues)
 {
     click(OptionBox::MultiThreaded);
     EXPECT_EQ(app.settings.multiThreaded, 0);
@@ -188,6 +177,14 @@ TEST_F(Parameters, MultiThreadedAndAutoPotValueSetTheirValues)
     click(OptionBox::AutoPotValue);
     EXPECT_EQ(app.settings.autoPotValue, 0);
     EXPECT_DOUBLE_EQ(app.view.potValue, 0.0002 / 3);
+
+    app.settings.autoPotValue = 1;
+    app.view.potValue = 0.25;
+    app.settings.multiThreaded = 0;
+    takeTypedFields(app, TypedFields{"100", "2", "7", "1.02", "3"}, ParametersButton::Redraw,
+                    shell.prompts);
+    EXPECT_EQ(app.view.potValue, 0.25);
+    EXPECT_EQ(app.settings.threads, 1);
 }
 
 std::optional<PictureBuffers> noMemory(PictureSize)
