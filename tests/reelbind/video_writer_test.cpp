@@ -3,6 +3,8 @@
 #include "reelbind/video_writer.h"
 #include "tests/reelbind/test_frames.h"
 
+#include <tuple>
+
 namespace qv::reelbind {
 namespace {
 
