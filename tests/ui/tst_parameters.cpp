@@ -253,11 +253,31 @@ private slots:
         QCOMPARE(f->app.settings.unzoomFactor, shown[3].trimmed().toFloat());
     }
 
-    void sizeQuestionOnlyForANewSizeAndCancelKeepsTheSize()
+    void textureAndSizeChoicesTakeEffect()
     {
         auto f = qv::test::renderedProgram(4);
         QVERIFY(f);
         ParametersDialog* d = openDialog(*f);
+        choose(d->textureList(), 5);
+        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 4"));
+        QVERIFY(!ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
+        QCOMPARE(f->app.paletteState.maxColourStep, 5.0f);
+        QCOMPARE(qv::drawingMode(f->app.view.modeWord), 6);
+        QCOMPARE(f->app.shell.pictureValid, 1);
+
+        choose(d->textureList(), 0);
+        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 128"));
+        QVERIFY(ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
+        QCOMPARE(f->app.paletteState.maxColourStep, 1.9f);
+
+        // A drawing mode of the workers only, drawn by REDRAW.
+        choose(d->textureList(), 26);
+        QTest::mouseClick(d->redrawButton(), Qt::LeftButton);
+        QVERIFY(qv::test::waitForPicture(*f));
+        QCOMPARE(f->app.render.lastRenderer, qv::RendererKind::Threaded);
+        QCOMPARE(d->textureList()->currentText(), QStringLiteral("Texture Q"));
+
+        // The size question comes only for a new size, and cancel keeps the size.
         choose(d->sizeList(), 2); // 352 x 288, in force
         QVERIFY(f->prompts.asked().empty());
 
@@ -285,31 +305,6 @@ private slots:
         QVERIFY(qv::test::waitForPicture(*f));
         QCOMPARE(f->picture().size(), QSize(1024, 768));
         QCOMPARE(f->picture().pos(), QPoint(0, 0));
-    }
-
-    void textureSetsBailoutColourBoxesAndStep()
-    {
-        auto f = qv::test::renderedProgram(4);
-        QVERIFY(f);
-        ParametersDialog* d = openDialog(*f);
-        choose(d->textureList(), 5);
-        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 4"));
-        QVERIFY(!ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
-        QCOMPARE(f->app.paletteState.maxColourStep, 5.0f);
-        QCOMPARE(qv::drawingMode(f->app.view.modeWord), 6);
-        QCOMPARE(f->app.shell.pictureValid, 1);
-
-        choose(d->textureList(), 0);
-        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 128"));
-        QVERIFY(ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
-        QCOMPARE(f->app.paletteState.maxColourStep, 1.9f);
-
-        // A drawing mode of the workers only, drawn by REDRAW.
-        choose(d->textureList(), 26);
-        QTest::mouseClick(d->redrawButton(), Qt::LeftButton);
-        QVERIFY(qv::test::waitForPicture(*f));
-        QCOMPARE(f->app.render.lastRenderer, qv::RendererKind::Threaded);
-        QCOMPARE(d->textureList()->currentText(), QStringLiteral("Texture Q"));
     }
 
     void juliaTakesTheCentreAndComesBack()
