@@ -7,6 +7,7 @@
 #include "ui/fractal_browser.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include <QFile>
 #include <QImage>
@@ -227,21 +228,17 @@ private slots:
         QVERIFY(b.open());
         const int renders = b.f->program.rendersStarted();
 
-        const struct
-        {
-            const char* name;
-            QString information;
-            QSize shown;
-        } files[] = {{"deep.fdz", deepText, {176, 144}},
-                     {"a.fra", kMandelbrot80, {176, 144}},
-                     {"small.fra", kMandelbrot80, {50, 40}}};
-
-        for (const auto& file : files) {
+        // Each file's information and the size its thumbnail shows at.
+        const std::tuple<const char*, QString, QSize> files[] = {
+            {"deep.fdz", deepText, {176, 144}},
+            {"a.fra", kMandelbrot80, {176, 144}},
+            {"small.fra", kMandelbrot80, {50, 40}}};
+        for (const auto& [name, information, shown] : files) {
             b.browser->makeThumbnailButton().setEnabled(true);
-            QVERIFY(b.select(file.name));
+            QVERIFY(b.select(name));
             QVERIFY(!b.browser->makeThumbnailButton().isEnabled());
-            QCOMPARE(b.browser->information().text(), file.information);
-            QCOMPARE(b.browser->thumbnail().image().size(), file.shown);
+            QCOMPARE(b.browser->information().text(), information);
+            QCOMPARE(b.browser->thumbnail().image().size(), shown);
         }
         // The small one at the top-left corner, unscaled, on white.
         const QImage box = b.browser->thumbnail().grab().toImage();
