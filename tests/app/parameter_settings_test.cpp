@@ -4,6 +4,7 @@
 #include "base/number_text.h"
 #include "tests/support/test_shell.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -54,18 +55,16 @@ TEST(ParameterLists, SizesAndTexturesReadAsListed)
 
 TEST(ParameterLists, SizeListShowsTheChosenEntryOrTheSizeInForce)
 {
-    struct Case
-    {
-        std::int32_t chosen, width, height, shown;
-    };
-
-    for (const Case c : {Case{0, 640, 480, 4}, Case{0, 512, 384, 3}, Case{0, 176, 144, 0},
-                         Case{0, 1000, 700, 4}, Case{7, 640, 480, 7}, Case{36, 352, 288, 2}}) {
+    // The entry chosen, the size in force, and the entry shown.
+    const std::array<std::int32_t, 4> cases[] = {{0, 640, 480, 4}, {0, 512, 384, 3},
+                                                 {0, 176, 144, 0}, {0, 1000, 700, 4},
+                                                 {7, 640, 480, 7}, {36, 352, 288, 2}};
+    for (const auto& [chosen, width, height, shown] : cases) {
         RenderSettings settings;
-        settings.pictureSizeIndex = c.chosen;
-        settings.pictureWidth = c.width;
-        settings.pictureHeight = c.height;
-        EXPECT_EQ(shownPictureSizeEntry(settings), c.shown) << c.chosen << " " << c.width;
+        settings.pictureSizeIndex = chosen;
+        settings.pictureWidth = width;
+        settings.pictureHeight = height;
+        EXPECT_EQ(shownPictureSizeEntry(settings), shown) << chosen << " " << width;
     }
 }
 
@@ -101,17 +100,6 @@ TEST_F(Parameters, TextureSetsModeBailoutColourFlagsStepAndDefaultPalette)
     chooseTexture(app, 3, shell.services);
     EXPECT_EQ(app.paletteState.parameters.start[0], 99.0f);
     EXPECT_EQ(shell.paletteHost.calls.back(), "reopenPaletteDialog");
-}
-
-TEST_F(Parameters, TypedPotValueWaitsForAutoAndThreadsForMultiThreaded)
-{
-    app.settings.autoPotValue = 1;
-    app.view.potValue = 0.25;
-    app.settings.multiThreaded = 0;
-    takeTypedFields(app, TypedFields{"100", "2", "7", "1.02", "3"}, ParametersButton::Redraw,
-                    shell.prompts);
-    EXPECT_EQ(app.view.potValue, 0.25);
-    EXPECT_EQ(app.settings.threads, 1);
 }
 
 TEST_F(Parameters, PlainBoxesToggleTheirSettingAndShowIt)
@@ -171,7 +159,7 @@ TEST_F(Parameters, ADeepMandelbrotViewComesBackDeepFromJulia)
     EXPECT_EQ(m.xmax.text, xmax);
 }
 
-TEST_F(Parameters, MultiThreadedAndAutoPotValueSetTheirValues)
+TEST_F(Parameters, MultiThreadedAndAutoPotValueRuleTheirValues)
 {
     click(OptionBox::MultiThreaded);
     EXPECT_EQ(app.settings.multiThreaded, 0);
@@ -188,6 +176,14 @@ TEST_F(Parameters, MultiThreadedAndAutoPotValueSetTheirValues)
     click(OptionBox::AutoPotValue);
     EXPECT_EQ(app.settings.autoPotValue, 0);
     EXPECT_DOUBLE_EQ(app.view.potValue, 0.0002 / 3);
+
+    app.settings.autoPotValue = 1;
+    app.view.potValue = 0.25;
+    app.settings.multiThreaded = 0;
+    takeTypedFields(app, TypedFields{"100", "2", "7", "1.02", "3"}, ParametersButton::Redraw,
+                    shell.prompts);
+    EXPECT_EQ(app.view.potValue, 0.25);
+    EXPECT_EQ(app.settings.threads, 1);
 }
 
 std::optional<PictureBuffers> noMemory(PictureSize)

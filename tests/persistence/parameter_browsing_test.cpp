@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,12 +28,7 @@ void touch(const std::string& path)
 
 TEST(ParameterBrowsing, NamesMatchWithoutRegardToCaseAndTheirEndChoosesTheKind)
 {
-    const struct
-    {
-        const char* name;
-        bool matches;
-        BrowsedKind kind;
-    } names[] = {
+    const std::tuple<const char*, bool, BrowsedKind> names[] = {
         {"a.fra", true, BrowsedKind::Standard},
         {"A.FRA", true, BrowsedKind::Standard},
         {"b.Fdz", true, BrowsedKind::Deep},
@@ -45,10 +41,9 @@ TEST(ParameterBrowsing, NamesMatchWithoutRegardToCaseAndTheirEndChoosesTheKind)
         {"a.fra.jpg", false, BrowsedKind::Other},
         {"", false, BrowsedKind::Other},
     };
-
-    for (const auto& n : names) {
-        EXPECT_EQ(matchesParameterPattern(n.name), n.matches) << n.name;
-        EXPECT_EQ(browsedKindOf(std::string("/g/") + n.name), n.kind) << n.name;
+    for (const auto& [name, matches, kind] : names) {
+        EXPECT_EQ(matchesParameterPattern(name), matches) << name;
+        EXPECT_EQ(browsedKindOf(std::string("/g/") + name), kind) << name;
     }
     EXPECT_EQ(informationText(true, 80), "FRACTAL TYPE: Mandelbrot\n\nPrecision: 80 bits");
     EXPECT_EQ(informationText(false, 224), "FRACTAL TYPE: Julia\n\nPrecision: 224 bits");
@@ -81,28 +76,23 @@ TEST(ParameterBrowsing, ListsRegularMatchingFilesInCaseInsensitiveOrderBeforeThe
 
 TEST(ParameterBrowsing, RedrawRestoresTheSizeBeforeTheFirstThumbnailRender)
 {
-    const struct
-    {
-        std::int32_t width, height; // in force before the thumbnail renders
-        int renders;
-        std::int32_t afterWidth, afterHeight;
-    } cases[] = {
-        {640, 480, 1, 640, 480},   {640, 480, 2, 640, 480}, {352, 288, 2, 352, 288},
-        {1024, 768, 3, 1024, 768}, {176, 144, 2, 176, 144}, // nothing to keep aside
+    // The size in force before the thumbnail renders, and how many of them run.
+    const std::tuple<std::int32_t, std::int32_t, int> cases[] = {
+        {640, 480, 1},  {640, 480, 2}, {352, 288, 2},
+        {1024, 768, 3}, {176, 144, 2}, // nothing to keep aside
     };
-
-    for (const auto& c : cases) {
+    for (const auto& [width, height, renders] : cases) {
         RenderSettings settings;
-        settings.pictureWidth = c.width;
-        settings.pictureHeight = c.height;
+        settings.pictureWidth = width;
+        settings.pictureHeight = height;
         SavedPictureSize saved;
-        for (int i = 0; i < c.renders; ++i) {
+        for (int i = 0; i < renders; ++i) {
             enterThumbnailSize(settings, saved);
         }
         EXPECT_EQ(settings.pictureWidth * 1000 + settings.pictureHeight, 176144);
         restoreSavedSize(settings, saved);
-        EXPECT_EQ(settings.pictureWidth, c.afterWidth) << c.width << " " << c.renders;
-        EXPECT_EQ(settings.pictureHeight, c.afterHeight) << c.width << " " << c.renders;
+        EXPECT_EQ(settings.pictureWidth * 1000 + settings.pictureHeight, width * 1000 + height)
+            << width << " " << renders;
         EXPECT_FALSE(restoreSavedSize(settings, saved)); // forgotten
     }
     // A saved thumbnail size means the usual size.

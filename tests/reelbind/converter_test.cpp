@@ -35,7 +35,7 @@ struct ScriptedHost final : ConversionHost
 std::vector<std::uint8_t> decodedJpeg(const std::string& path)
 {
     std::string error;
-    return decodeJpeg(test::readFile(path), error).value_or(Picture{}).rgb;
+    return decodeJpeg(test::readBytes(path), error).value_or(Picture{}).rgb;
 }
 
 TEST(Converter, SeventyTwoNumberedJpegsPlayInNameOrderForTwoPointEightEightSeconds)
@@ -44,8 +44,8 @@ TEST(Converter, SeventyTwoNumberedJpegsPlayInNameOrderForTwoPointEightEightSecon
     test::ScratchFolder out;
     // Written backwards, so that the folder's own order is not the name order by chance.
     for (int n = 9999999; n >= 9999928; --n) {
-        test::writeFile(frames.file(std::to_string(n) + ".jpg"),
-                        test::encodeJpeg(banded(16, 12, std::uint8_t((n - 9999928) * 3))));
+        test::writeBytes(frames.file(std::to_string(n) + ".jpg"),
+                         test::encodeJpeg(banded(16, 12, std::uint8_t((n - 9999928) * 3))));
     }
     ScriptedHost host;
     const ConversionResult r = convertFrames(out.file("zoom.avi"), frames.path(), host);
@@ -66,14 +66,14 @@ TEST(Converter, BmpAndJpegOfAnyCaseAreFramesOthersAndDamagedOnesNot)
 {
     test::ScratchFolder frames;
     const std::vector<std::uint8_t> jpeg = test::encodeJpeg(banded(40, 30, 100));
-    test::writeFile(frames.file("a.bmp"), test::encodeBmp(banded(20, 10, 10)));
-    test::writeFile(frames.file("b.JPG"), jpeg);
-    test::writeFile(frames.file("c.jpeg"), test::encodeJpeg(banded(20, 10, 200)));
-    test::writeFile(frames.file("d.png"), test::encodeBmp(banded(20, 10, 250)));
-    test::writeFile(frames.file("e.jpg"), {jpeg.begin(), jpeg.begin() + 400});
-    test::writeFile(frames.file("f.jpg"), {'n', 'o', 't'});
+    test::writeBytes(frames.file("a.bmp"), test::encodeBmp(banded(20, 10, 10)));
+    test::writeBytes(frames.file("b.JPG"), jpeg);
+    test::writeBytes(frames.file("c.jpeg"), test::encodeJpeg(banded(20, 10, 200)));
+    test::writeBytes(frames.file("d.png"), test::encodeBmp(banded(20, 10, 250)));
+    test::writeBytes(frames.file("e.jpg"), {jpeg.begin(), jpeg.begin() + 400});
+    test::writeBytes(frames.file("f.jpg"), {'n', 'o', 't'});
     std::filesystem::create_directory(frames.path() / "g.jpg");
-    test::writeFile(frames.file("v.avi"), {'o', 'l', 'd'});
+    test::writeBytes(frames.file("v.avi"), {'o', 'l', 'd'});
     ScriptedHost host;
     const ConversionResult r = convertFrames(frames.file("v.avi"), frames.path(), host);
     ASSERT_EQ(r.outcome, Outcome::Written) << r.message;
@@ -115,13 +115,12 @@ TEST(Converter, WithoutAVideoTheNameKeepsWhatItHad)
         SCOPED_TRACE(c.name);
         test::ScratchFolder frames;
         test::ScratchFolder out;
-        for (const char* name : {"1.bmp", "2.bmp"}) {
-            if (c.pictures) {
-                test::writeFile(frames.file(name), test::encodeBmp(banded(8, 8, 1)));
-            }
+        for (int n = 1; c.pictures && n <= 2; ++n) {
+            test::writeBytes(frames.file(std::to_string(n) + ".bmp"),
+                             test::encodeBmp(banded(8, 8, 1)));
         }
         if (c.oldVideo) {
-            test::writeFile(out.file("v.avi"), {'o', 'l', 'd'});
+            test::writeBytes(out.file("v.avi"), {'o', 'l', 'd'});
         }
         ScriptedHost host(c.answer);
         host.stopAfter = c.stopAfter;
@@ -129,7 +128,7 @@ TEST(Converter, WithoutAVideoTheNameKeepsWhatItHad)
         EXPECT_EQ(host.asked, c.pictures ? 1 : 0);
         EXPECT_EQ(out.names(),
                   c.left ? std::vector<std::string>{"v.avi"} : std::vector<std::string>{});
-        const std::vector<std::uint8_t> bytes = test::readFile(out.file("v.avi"));
+        const std::vector<std::uint8_t> bytes = test::readBytes(out.file("v.avi"));
         EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.left ? c.left : "");
     }
 }
@@ -140,10 +139,10 @@ TEST(ConverterDeathTest, AWriteFailureLeavesTheOldVideoAndNoTemporaryFile)
     test::ScratchFolder frames;
     test::ScratchFolder out;
     for (std::uint32_t n = 0; n < 20; ++n) {
-        test::writeFile(frames.file(std::to_string(n) + ".bmp"),
-                        test::encodeBmp(test::noisy(64, 64, n)));
+        test::writeBytes(frames.file(std::to_string(n) + ".bmp"),
+                         test::encodeBmp(test::noisy(64, 64, n)));
     }
-    test::writeFile(out.file("v.avi"), {'o', 'l', 'd'});
+    test::writeBytes(out.file("v.avi"), {'o', 'l', 'd'});
     const auto convertUnderLimit = [&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit = {40000, 40000};
@@ -155,7 +154,7 @@ TEST(ConverterDeathTest, AWriteFailureLeavesTheOldVideoAndNoTemporaryFile)
     };
     EXPECT_EXIT(convertUnderLimit(), ::testing::ExitedWithCode(3), "cannot write the video");
     EXPECT_EQ(out.names(), std::vector<std::string>{"v.avi"});
-    EXPECT_EQ(test::readFile(out.file("v.avi")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(test::readBytes(out.file("v.avi")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
 TEST(Converter, TheTemporaryFileLiesBesideTheVideoUnderNoVideoOrFrameName)

@@ -43,7 +43,7 @@ TEST(FrameFolder, ListsBmpJpgAndJpegFilesOfAnyCaseByNameWithoutRegardToCase)
     test::ScratchFolder scratch;
     for (const char* name : {"b.JPG", "_.bmp", "A.jpeg", "a.Bmp", "10.jpg", "9.jpg", "d.png",
                              "v.avi", "x.bmp.part", "jpg"}) {
-        test::writeFile(scratch.file(name), {1});
+        test::writeBytes(scratch.file(name), {1});
     }
     std::filesystem::create_directory(scratch.path() / "e.jpg");
     std::filesystem::create_symlink(scratch.file("b.JPG"), scratch.file("c.jpg"));

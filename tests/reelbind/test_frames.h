@@ -3,12 +3,11 @@
 #pragma once
 
 #include "reelbind/picture.h"
+#include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -187,17 +186,8 @@ inline Bytes encodeBmp(const Picture& p)
     return bmpFile(40, p.width, p.height, 24, 0, {}, rows);
 }
 
-inline void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-inline std::vector<std::uint8_t> readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using qv::test::readBytes;
+using qv::test::writeBytes;
 
 /// What FFmpeg reads back from a video.
 struct VideoRead

@@ -3,6 +3,8 @@
 #include "reelbind/video_writer.h"
 #include "tests/reelbind/test_frames.h"
 
+#include <tuple>
+
 namespace qv::reelbind {
 namespace {
 
@@ -22,37 +24,31 @@ std::string writeVideo(const test::ScratchFolder& folder, Codec codec,
 
 TEST(VideoWriter, EveryCodecKeepsSizeFrameCountRateOrientationAndOrder)
 {
-    const struct
-    {
-        Codec codec;
-        const char* ffmpegName;
-        double tolerance; // of the mean difference per byte
-    } codecCases[] = {{Codec::Mjpeg, "mjpeg", 8},
-                      {Codec::Mpeg4, "mpeg4", 8},
-                      {Codec::Ffv1, "ffv1", 0},
-                      {Codec::Raw, "rawvideo", 0}};
+    // The name FFmpeg reads back, and the mean difference per byte allowed.
+    const std::tuple<Codec, const char*, double> codecCases[] = {{Codec::Mjpeg, "mjpeg", 8},
+                                                                 {Codec::Mpeg4, "mpeg4", 8},
+                                                                 {Codec::Ffv1, "ffv1", 0},
+                                                                 {Codec::Raw, "rawvideo", 0}};
 
     // Odd sides, and uncompressed rows that need padding (3 x 1366 = 4098 bytes).
     const std::pair<std::int32_t, std::int32_t> sizes[] = {{321, 241}, {1366, 8}};
-    for (const auto& c : codecCases) {
+    for (const auto& [codec, ffmpegName, tolerance] : codecCases) {
         for (const auto& [width, height] : sizes) {
-            SCOPED_TRACE(std::string(c.ffmpegName) + " " + std::to_string(width));
+            SCOPED_TRACE(std::string(ffmpegName) + " " + std::to_string(width));
             test::ScratchFolder folder;
             const std::vector<Picture> pictures = {test::banded(width, height, 40),
                                                    test::banded(width, height, 120),
                                                    test::banded(width, height, 240)};
-            const test::VideoRead read = test::readVideo(writeVideo(folder, c.codec, pictures));
-            EXPECT_EQ(read.streams, 1);
-            EXPECT_EQ(read.codec, c.ffmpegName);
-            EXPECT_EQ(read.width, width);
-            EXPECT_EQ(read.height, height);
-            EXPECT_EQ(read.framesInHeader, 3);
-            EXPECT_EQ(read.keyPackets, 3);
-            EXPECT_DOUBLE_EQ(read.framesPerSecond, 25.0);
+            const test::VideoRead read = test::readVideo(writeVideo(folder, codec, pictures));
+            EXPECT_EQ(std::tuple(read.codec, read.width, read.height, read.framesPerSecond),
+                      std::tuple(std::string(ffmpegName), width, height, 25.0));
+            // One stream of three frames, each a key frame.
+            EXPECT_EQ(std::tuple(read.streams, read.framesInHeader, read.keyPackets),
+                      std::tuple(1, 3, 3));
             ASSERT_EQ(read.frames.size(), 3u);
             for (std::size_t i = 0; i < 3; ++i) {
                 // Upside down a frame differs by some 110, swapped for its neighbour by 50.
-                EXPECT_LE(test::meanDifference(read.frames[i], pictures[i]), c.tolerance) << i;
+                EXPECT_LE(test::meanDifference(read.frames[i], pictures[i]), tolerance) << i;
             }
         }
     }

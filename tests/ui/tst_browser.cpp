@@ -7,6 +7,7 @@
 #include "ui/fractal_browser.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include <QFile>
 #include <QImage>
@@ -165,10 +166,11 @@ private slots:
         QCOMPARE(b.f->prompts.asked().size(), std::size_t{5});
     }
 
-    void filesWithoutThumbnailsAreRenderedOrWaitForMakeThumbnail()
+    void filesWithoutThumbnailsAreRenderedOrWaitAndPicturesAreShownFromTheFile()
     {
         Browsing b;
-        QVERIFY(b.f && b.save("a.fra") && b.save("b.fdz") && b.open());
+        QVERIFY(b.f && b.save("a.fra") && b.save("b.fdz") && b.save("p.fpi") && b.open());
+        const QPoint home = b.f->picture().pos();
         const int renders = b.f->program.rendersStarted();
         QVERIFY(b.select("a.fra"));
         QCOMPARE(b.f->program.rendersStarted(), renders + 1);
@@ -192,6 +194,23 @@ private slots:
         QVERIFY(b.exists("b.fdz.jpg"));
         QCOMPARE(b.f->app.shell.currentFileName, b.path("b.fdz"));
         QCOMPARE(b.f->prompts.asked().size(), std::size_t{1});
+
+        // A file with its picture is shown from it, at its own size and place.
+        QVERIFY(b.select("p.fpi"));
+        QCOMPARE(b.f->app.shell.pictureFromImage, 1);
+        QCOMPARE(b.size(), QSize(352, 288));
+        QTRY_COMPARE(b.f->picture().pos(), home);
+        QVERIFY(b.browser->makeThumbnailButton().isEnabled());
+        QCOMPARE(b.browser->information().text(), kMandelbrot80);
+        QCOMPARE(b.f->menu().windowTitle(),
+                 QString::fromStdString("QUORVALIS - " + b.path("p.fpi")));
+        // The file's own picture becomes the thumbnail: no size change, no render.
+        QVERIFY(b.press(b.browser->makeThumbnailButton()));
+        QVERIFY(b.exists("p.fpi.jpg") && !b.browser->makeThumbnailButton().isEnabled());
+        // Loading it ended the thumbnail size: REDRAW keeps the file's size.
+        QVERIFY(b.press(b.browser->redrawButton()));
+        QCOMPARE(b.size(), QSize(352, 288));
+        QCOMPARE(b.f->program.rendersStarted(), renders + 2);
     }
 
     void presentThumbnailsAreShownWithoutRendering()
@@ -209,21 +228,17 @@ private slots:
         QVERIFY(b.open());
         const int renders = b.f->program.rendersStarted();
 
-        const struct
-        {
-            const char* name;
-            QString information;
-            QSize shown;
-        } files[] = {{"deep.fdz", deepText, {176, 144}},
-                     {"a.fra", kMandelbrot80, {176, 144}},
-                     {"small.fra", kMandelbrot80, {50, 40}}};
-
-        for (const auto& file : files) {
+        // Each file's information and the size its thumbnail shows at.
+        const std::tuple<const char*, QString, QSize> files[] = {
+            {"deep.fdz", deepText, {176, 144}},
+            {"a.fra", kMandelbrot80, {176, 144}},
+            {"small.fra", kMandelbrot80, {50, 40}}};
+        for (const auto& [name, information, shown] : files) {
             b.browser->makeThumbnailButton().setEnabled(true);
-            QVERIFY(b.select(file.name));
+            QVERIFY(b.select(name));
             QVERIFY(!b.browser->makeThumbnailButton().isEnabled());
-            QCOMPARE(b.browser->information().text(), file.information);
-            QCOMPARE(b.browser->thumbnail().image().size(), file.shown);
+            QCOMPARE(b.browser->information().text(), information);
+            QCOMPARE(b.browser->thumbnail().image().size(), shown);
         }
         // The small one at the top-left corner, unscaled, on white.
         const QImage box = b.browser->thumbnail().grab().toImage();
@@ -292,30 +307,6 @@ private slots:
         QCOMPARE(b.f->picture().pos(), home);
         QVERIFY(b.select("good.fdz"));
         QVERIFY(b.browser->information().text().startsWith("FRACTAL TYPE:"));
-    }
-
-    void filesWithTheirPictureAreShownFromIt()
-    {
-        Browsing b;
-        QVERIFY(b.f && b.save("a.fra") && b.save("p.fpi") && b.open());
-        const QPoint home = b.f->picture().pos();
-        QVERIFY(b.select("a.fra"));
-        const int renders = b.f->program.rendersStarted();
-        QVERIFY(b.select("p.fpi"));
-        QCOMPARE(b.f->app.shell.pictureFromImage, 1);
-        QCOMPARE(b.size(), QSize(352, 288));
-        QTRY_COMPARE(b.f->picture().pos(), home);
-        QVERIFY(b.browser->makeThumbnailButton().isEnabled());
-        QCOMPARE(b.browser->information().text(), kMandelbrot80);
-        QCOMPARE(b.f->menu().windowTitle(),
-                 QString::fromStdString("QUORVALIS - " + b.path("p.fpi")));
-        // The file's own picture becomes the thumbnail: no size change, no render.
-        QVERIFY(b.press(b.browser->makeThumbnailButton()));
-        QVERIFY(b.exists("p.fpi.jpg") && !b.browser->makeThumbnailButton().isEnabled());
-        // Loading it ended the thumbnail size: REDRAW keeps the file's size.
-        QVERIFY(b.press(b.browser->redrawButton()));
-        QCOMPARE(b.size(), QSize(352, 288));
-        QCOMPARE(b.f->program.rendersStarted(), renders);
     }
 
     void actionsDuringARenderWaitAndOnlyTheLatestSelectionRuns()

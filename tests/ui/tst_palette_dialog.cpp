@@ -62,7 +62,7 @@ private slots:
 
     void init() { qv::test::failOnWarnings(); }
 
-    void opensWithTheSettingsInForceAndAgainAfterExit()
+    void opensWithTheSettingsInForceAndAgainAfterExitAndTheSliderRecolours()
     {
         auto f = qv::test::renderedProgram();
         QVERIFY(f);
@@ -91,32 +91,8 @@ private slots:
         f->app.paletteState.parameters.start[0] = 218.0f; // as new defaults would
         f->program.reopenPaletteDialog();
         QCOMPARE(d->parameterField(0)->text(), QStringLiteral(" 218"));
-    }
 
-    void labelsNameTheChannelsByTheHslOption()
-    {
-        ProgramFixture f;
-        QVERIFY(f.showWindows());
-        PaletteDialog* d = openDialog(f);
-        d->parameterField(0)->setText(QStringLiteral("77"));
-        for (const auto& names : {QStringList{"Hue", "Sat.", "Lum."}, {"Red", "Green", "Blue"}}) {
-            QTest::mouseClick(d->optionBox(PaletteOption::Hsl), Qt::LeftButton);
-            for (int i = 0; i < 9; ++i) {
-                const char* column[] = {" start", " step", " stop"};
-                QCOMPARE(d->parameterLabel(i)->text(), names[i % 3] + column[i / 3]);
-            }
-        }
-        QCOMPARE(d->parameterField(0)->text(), QStringLiteral("77"));
-        QVERIFY(!f.app.paletteState.options.hsl);
-    }
-
-    void sliderSetsTheOffsetTheTitleAndThePicture()
-    {
-        auto f = qv::test::renderedProgram();
-        QVERIFY(f);
-        f->app.paletteState.paletteOffset = 5;
-        PaletteDialog* d = openDialog(*f);
-
+        // The slider sets the offset, the title and the picture, without a render.
         const std::pair<Qt::Key, int> moves[] = {
             {Qt::Key_Home, 0}, {Qt::Key_Right, 1}, {Qt::Key_PageUp, 6}, {Qt::Key_End, 262042}};
         for (const auto& [key, offset] : moves) {
@@ -162,18 +138,6 @@ private slots:
         QVERIFY(f->app.picture.pixels == picture);
         QCOMPARE(f->app.shell.pictureValid, 1);
         QCOMPARE(f->program.rendersStarted(), 2);
-    }
-
-    void randomTwiceGivesDifferentParametersShownInTheFields()
-    {
-        ProgramFixture f;
-        QVERIFY(f.showWindows());
-        PaletteDialog* d = openDialog(f);
-        click(d, PaletteButton::Random);
-        const QStringList first = fieldTexts(d);
-        click(d, PaletteButton::Random);
-        QVERIFY(fieldTexts(d) != first);
-        QVERIFY(f.app.paletteState.randomPaletteFlag);
     }
 
     void saveThenLoadRestoresParametersOptionsAndOffset()
@@ -233,7 +197,7 @@ private slots:
         QCOMPARE(d->parameterField(2)->text(), QStringLiteral(" 33"));
     }
 
-    void controlsShowTheirWholeTextAndNoneCoversAnother()
+    void controlsReadWholeLabelsFollowHslAndRandomFillsTheFields()
     {
         ProgramFixture f;
         QVERIFY(f.showWindows());
@@ -257,6 +221,25 @@ private slots:
         d->parameterField(0)->setText(QStringLiteral("-0.1234567"));
         QVERIFY(d->parameterField(0)->width() >
                 d->fontMetrics().horizontalAdvance(d->parameterField(0)->text()));
+
+        // The labels name the channels by the HSL option; a typed field keeps its text.
+        d->parameterField(0)->setText(QStringLiteral("77"));
+        for (const auto& names : {QStringList{"Hue", "Sat.", "Lum."}, {"Red", "Green", "Blue"}}) {
+            QTest::mouseClick(d->optionBox(PaletteOption::Hsl), Qt::LeftButton);
+            for (int i = 0; i < 9; ++i) {
+                const char* column[] = {" start", " step", " stop"};
+                QCOMPARE(d->parameterLabel(i)->text(), names[i % 3] + column[i / 3]);
+            }
+        }
+        QCOMPARE(d->parameterField(0)->text(), QStringLiteral("77"));
+        QVERIFY(!f.app.paletteState.options.hsl);
+
+        // RANDOM twice gives different parameters, shown in the fields.
+        click(d, PaletteButton::Random);
+        const QStringList first = fieldTexts(d);
+        click(d, PaletteButton::Random);
+        QVERIFY(fieldTexts(d) != first);
+        QVERIFY(f.app.paletteState.randomPaletteFlag);
     }
 };
 

@@ -46,6 +46,16 @@ bool near(long double value, double expected)
     return std::fabs(static_cast<double>(value) - expected) < 1e-15;
 }
 
+// The texts of every label, button and field.
+QStringList captions(ParametersDialog* d)
+{
+    QStringList texts;
+    for (QWidget* w : d->findChildren<QWidget*>()) {
+        texts << w->property("text").toString();
+    }
+    return texts;
+}
+
 bool ticked(ParametersDialog* d, OptionBox box)
 {
     return d->optionBox(box)->isChecked();
@@ -74,7 +84,7 @@ private slots:
 
     void init() { qv::test::failOnWarnings(); }
 
-    void opensOnceBesideThePictureWithEveryControl()
+    void opensOnceBesideThePictureWithEveryControlReadable()
     {
         auto f = qv::test::renderedProgram(4);
         QVERIFY(f);
@@ -87,13 +97,7 @@ private slots:
         QCOMPARE(openDialog(*f), d);
         QCOMPARE(d->findChildren<ParametersDialog*>().size(), 0);
 
-        QStringList captions;
-        for (QLabel* label : d->findChildren<QLabel*>()) {
-            captions << label->text();
-        }
-        for (QAbstractButton* button : d->findChildren<QAbstractButton*>()) {
-            captions << button->text();
-        }
+        const QStringList texts = captions(d);
         for (const char* caption : {"Iter max:",      "Bailout:",
                                     "Pot value:",     "Unzoom:",
                                     "Pic size:",      "Pic format:",
@@ -105,7 +109,7 @@ private slots:
                                     "Multi-threaded", "Deep zoom",
                                     "Auto pot value", "Unzoom video",
                                     "APPLY AND EXIT", "REDRAW"}) {
-            QVERIFY2(captions.contains(QString::fromLatin1(caption)), caption);
+            QVERIFY2(texts.contains(QString::fromLatin1(caption)), caption);
         }
         QCOMPARE(d->findChild<QGroupBox*>()->title(), QStringLiteral("Options"));
         QCOMPARE(d->sizeList()->count(), 36);
@@ -123,24 +127,8 @@ private slots:
         QVERIFY(ticked(d, OptionBox::Mandelbrot) && ticked(d, OptionBox::ColourByPotential));
         QVERIFY(!ticked(d, OptionBox::Julia) && !ticked(d, OptionBox::DeepZoom));
 
-        // Esc belongs to the render; the close box closes, and the dialog opens again with the
-        // values in force.
-        QTest::keyClick(d->iterMaxField(), Qt::Key_Escape);
-        QVERIFY(f->program.parametersDialog());
-        d->close();
-        QVERIFY(!f->program.parametersDialog());
-        f->app.view.iterMax = 777;
-        QCOMPARE(openDialog(*f), d);
-        QCOMPARE(d->iterMaxField()->text(), QStringLiteral(" 777"));
-    }
-
-    // Every control shows its text whole, none covers another, and the picture sits at the
-    // top left: the sizes in dialog units are minimums that grow with the text.
-    void everyControlReadsWholeOverThePaletteStrip()
-    {
-        auto f = qv::test::renderedProgram(4);
-        QVERIFY(f);
-        ParametersDialog* d = openDialog(*f);
+        // Every control shows its text whole, none covers another, and the picture sits at the
+        // top left: the sizes in dialog units are minimums that grow with the text.
         QVERIFY(QTest::qWaitForWindowExposed(d));
         const qv::DialogUnits du(d->font());
         QVERIFY(d->width() >= du.x(360) && d->height() >= du.y(370));
@@ -182,6 +170,16 @@ private slots:
         // The strip shows through between the controls: palette entry 0 at the top left.
         const QImage shown = d->grab().toImage();
         QCOMPARE(shown.pixel(1, 1) & 0xffffffu, f->app.palette.colourAt(0) & 0xffffffu);
+
+        // Esc belongs to the render; the close box closes, and the dialog opens again with the
+        // values in force.
+        QTest::keyClick(d->iterMaxField(), Qt::Key_Escape);
+        QVERIFY(f->program.parametersDialog());
+        d->close();
+        QVERIFY(!f->program.parametersDialog());
+        f->app.view.iterMax = 777;
+        QCOMPARE(openDialog(*f), d);
+        QCOMPARE(d->iterMaxField()->text(), QStringLiteral(" 777"));
     }
 
     void oneProcessorHasNeitherThreadsNorMultiThreaded()
@@ -191,9 +189,7 @@ private slots:
         ParametersDialog* d = openDialog(*f);
         QVERIFY(!d->threadsField());
         QVERIFY(!d->optionBox(OptionBox::MultiThreaded));
-        for (QLabel* label : d->findChildren<QLabel*>()) {
-            QVERIFY(label->text() != QStringLiteral("Threads:"));
-        }
+        QVERIFY(!captions(d).contains(QStringLiteral("Threads:")));
         type(d->iterMaxField(), QStringLiteral("60"));
         QTest::mouseClick(d->redrawButton(), Qt::LeftButton);
         QVERIFY(qv::test::waitForPicture(*f));
@@ -257,11 +253,31 @@ private slots:
         QCOMPARE(f->app.settings.unzoomFactor, shown[3].trimmed().toFloat());
     }
 
-    void sizeQuestionOnlyForANewSizeAndCancelKeepsTheSize()
+    void textureAndSizeChoicesTakeEffect()
     {
         auto f = qv::test::renderedProgram(4);
         QVERIFY(f);
         ParametersDialog* d = openDialog(*f);
+        choose(d->textureList(), 5);
+        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 4"));
+        QVERIFY(!ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
+        QCOMPARE(f->app.paletteState.maxColourStep, 5.0f);
+        QCOMPARE(qv::drawingMode(f->app.view.modeWord), 6);
+        QCOMPARE(f->app.shell.pictureValid, 1);
+
+        choose(d->textureList(), 0);
+        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 128"));
+        QVERIFY(ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
+        QCOMPARE(f->app.paletteState.maxColourStep, 1.9f);
+
+        // A drawing mode of the workers only, drawn by REDRAW.
+        choose(d->textureList(), 26);
+        QTest::mouseClick(d->redrawButton(), Qt::LeftButton);
+        QVERIFY(qv::test::waitForPicture(*f));
+        QCOMPARE(f->app.render.lastRenderer, qv::RendererKind::Threaded);
+        QCOMPARE(d->textureList()->currentText(), QStringLiteral("Texture Q"));
+
+        // The size question comes only for a new size, and cancel keeps the size.
         choose(d->sizeList(), 2); // 352 x 288, in force
         QVERIFY(f->prompts.asked().empty());
 
@@ -289,31 +305,6 @@ private slots:
         QVERIFY(qv::test::waitForPicture(*f));
         QCOMPARE(f->picture().size(), QSize(1024, 768));
         QCOMPARE(f->picture().pos(), QPoint(0, 0));
-    }
-
-    void textureSetsBailoutColourBoxesAndStep()
-    {
-        auto f = qv::test::renderedProgram(4);
-        QVERIFY(f);
-        ParametersDialog* d = openDialog(*f);
-        choose(d->textureList(), 5);
-        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 4"));
-        QVERIFY(!ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
-        QCOMPARE(f->app.paletteState.maxColourStep, 5.0f);
-        QCOMPARE(qv::drawingMode(f->app.view.modeWord), 6);
-        QCOMPARE(f->app.shell.pictureValid, 1);
-
-        choose(d->textureList(), 0);
-        QCOMPARE(d->bailoutField()->text(), QStringLiteral(" 128"));
-        QVERIFY(ticked(d, OptionBox::ColourByPotential) && !ticked(d, OptionBox::SmoothColour));
-        QCOMPARE(f->app.paletteState.maxColourStep, 1.9f);
-
-        // A drawing mode of the workers only, drawn by REDRAW.
-        choose(d->textureList(), 26);
-        QTest::mouseClick(d->redrawButton(), Qt::LeftButton);
-        QVERIFY(qv::test::waitForPicture(*f));
-        QCOMPARE(f->app.render.lastRenderer, qv::RendererKind::Threaded);
-        QCOMPARE(d->textureList()->currentText(), QStringLiteral("Texture Q"));
     }
 
     void juliaTakesTheCentreAndComesBack()
@@ -417,7 +408,7 @@ private slots:
     }
 
     // Input given while a picture renders waits for its end; a list keeps its latest entry.
-    void inputDuringARenderWaitsForItsEnd()
+    void inputDuringARenderWaitsForItsEndThenTakesEffect()
     {
         auto f = qv::test::renderedProgram(4);
         QVERIFY(f);
@@ -437,14 +428,8 @@ private slots:
         QCOMPARE(f->app.settings.pictureFormatCode, std::string("PNG"));
         QCOMPARE(f->app.view.iterMax, 300);
         QVERIFY(!f->program.parametersDialog());
-    }
 
-    void boxedZoomTickedInTheDialogZoomsToTheBox()
-    {
-        auto f = qv::test::renderedProgram(4);
-        QVERIFY(f);
-        ParametersDialog* d = openDialog(*f);
-        d->optionBox(OptionBox::BoxedZoom)->click();
+        // Boxed zoom, ticked in the dialog, zooms to the box dragged on the picture.
         QTest::mousePress(&f->picture(), Qt::LeftButton, {}, QPoint(88, 72));
         QTest::mouseMove(&f->picture(), QPoint(200, 150));
         QTest::mouseMove(&f->picture(), QPoint(264, 216));
