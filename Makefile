@@ -7,7 +7,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_OPTS ?=
 CLANG_FORMAT ?= clang-format
 
-.PHONY: all deps build run test test-fast test-san test-tsan bench format format-check clean
+.PHONY: all deps build run package test test-fast test-san test-tsan bench format format-check clean
 
 all: build
 
@@ -20,6 +20,10 @@ build: deps
 
 run: build
 	./$(BUILD)/quorvalis
+
+# The Debian package for /usr (quorvalis_VERSION_ARCH.deb in the build folder).
+package: build
+	cmake --build $(BUILD) --target package
 
 # Every test: the release build, then the core (reelbind's included), picture-file,
 # headless-renderer and window tests

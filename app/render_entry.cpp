@@ -1,11 +1,13 @@
 // The render entry: the steps before and after a render of the current view.
 #include "app/render_entry.h"
 
+#include "app/progress_title.h"
 #include "app/startup.h"
 #include "base/number_text.h"
 #include "engine/view_state.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -30,14 +32,28 @@ bool startupSingle(const AppState& app)
 }
 
 /// Passes a render's progress on, and shows a deep render's strip progress in the picture
-/// window: a repaint, and the title once the least advanced strip has begun.
+/// window: a repaint, and the title once the least advanced strip has begun. A threaded render
+/// with a progress title shows its percentage there once it runs long enough to be waited for.
 class EntryProgress final : public RenderProgress
 {
 public:
-    EntryProgress(RenderProgress& inner, RenderObserver& observer)
-        : m_inner(inner), m_observer(observer)
+    EntryProgress(RenderProgress& inner, RenderObserver& observer,
+                  std::optional<ProgressTitle> title)
+        : m_inner(inner), m_observer(observer), m_title(std::move(title))
     {
     }
+
+    /// The waiting title again after a render that showed its percentage, as a quick one
+    /// leaves it.
+    ~EntryProgress() override
+    {
+        if (m_title && m_title->shown()) {
+            m_observer.setMainTitle(kWaitTitle);
+        }
+    }
+
+    EntryProgress(const EntryProgress&) = delete;
+    EntryProgress& operator=(const EntryProgress&) = delete;
 
     void pumpEvents() override { m_inner.pumpEvents(); }
 
@@ -45,6 +61,11 @@ public:
 
     void showProgress(std::int32_t rowsDone, std::int32_t rows) override
     {
+        if (m_title) {
+            if (const auto title = m_title->titleAt(ProgressTitle::Clock::now(), rowsDone, rows)) {
+                m_observer.setMainTitle(*title);
+            }
+        }
         m_inner.showProgress(rowsDone, rows);
     }
 
@@ -65,6 +86,7 @@ public:
 private:
     RenderProgress& m_inner;
     RenderObserver& m_observer;
+    std::optional<ProgressTitle> m_title;
 };
 
 /// Rendering on, the controls off and the picture window in front (unless an animation runs).
@@ -193,7 +215,8 @@ RendererKind chooseRenderer(const AppState& app)
 }
 
 void renderView(AppState& app, RenderProgress& progress, RenderObserver& observer,
-                const RenderOptions& options)
+                const RenderOptions& options,
+                std::chrono::steady_clock::duration progressTitleDelay)
 {
     const ShellState& shell = app.shell;
     // A render that runs pumps events; a paint arriving meanwhile must not start a second one.
@@ -225,10 +248,18 @@ void renderView(AppState& app, RenderProgress& progress, RenderObserver& observe
     }
     const bool firstPicture = beginRender(app, observer, kind);
     const RenderJob job{kind, width, height, app.settings.threads, colourSettingsOf(app)};
-    EntryProgress entryProgress(progress, observer);
-    const RenderOutcome outcome =
-        renderPicture(job, app.view, RenderTarget{app.iterations, app.palette, app.picture},
-                      entryProgress, options);
+    // An animation's frames keep the movie's own title.
+    std::optional<ProgressTitle> title;
+    if (kind == RendererKind::Threaded && !animationRuns(app)) {
+        title.emplace(ProgressTitle::Clock::now(), progressTitleDelay);
+    }
+    RenderOutcome outcome;
+    {
+        EntryProgress entryProgress(progress, observer, std::move(title));
+        outcome =
+            renderPicture(job, app.view, RenderTarget{app.iterations, app.palette, app.picture},
+                          entryProgress, options);
+    }
     finishRender(app, observer, outcome, firstPicture);
     showPictureAround(app, observer, outcome.stopped);
 }

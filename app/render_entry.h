@@ -9,6 +9,7 @@
 #include "engine/render_progress.h"
 #include "engine/renderer.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,8 +36,10 @@ RendererKind chooseRenderer(const AppState& app);
 /// controls, the view's other forms, the dialogs, the menu title, a missing thumbnail and the
 /// backup follow the new picture. The view-change step must have run after the view or the
 /// picture size last changed. While the Julia finder is open it does nothing either: the
-/// finder draws its own preview.
+/// finder draws its own preview. A threaded render outside an animation that runs longer than
+/// progressTitleDelay shows its percentage after the waiting title (ProgressTitle).
 void renderView(AppState& app, RenderProgress& progress, RenderObserver& observer,
-                const RenderOptions& options = {});
+                const RenderOptions& options = {},
+                std::chrono::steady_clock::duration progressTitleDelay = std::chrono::seconds(1));
 
 } // namespace qv

@@ -56,7 +56,11 @@ std::string programFolderFor(std::string_view executablePath, std::string_view x
     const std::string_view::size_type slash = executablePath.rfind('/');
     if (slash != std::string_view::npos) {
         std::string folder(executablePath.substr(0, slash + 1));
-        if (::access(folder.c_str(), W_OK) == 0) {
+        // An installed program (its shared data beside its bin folder) keeps the user's files
+        // out of the system's folders even when it may write there, as root may.
+        std::error_code error;
+        const bool installed = std::filesystem::is_directory(folder + "../share/quorvalis", error);
+        if (!installed && ::access(folder.c_str(), W_OK) == 0) {
             return folder;
         }
     }

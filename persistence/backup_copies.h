@@ -31,8 +31,8 @@ LocalTime localTimeNow();
 std::string backupFileName(const LocalTime& time, BackupForm form);
 
 /// The folder of the program's executable with a trailing "/", or, when that folder cannot be
-/// written (an installed program), the per-user data folder: $XDG_DATA_HOME/quorvalis/ or
-/// $HOME/.local/share/quorvalis/.
+/// written or the program is installed (a "../share/quorvalis" folder beside it), the per-user
+/// data folder: $XDG_DATA_HOME/quorvalis/ or $HOME/.local/share/quorvalis/.
 std::string programFolder();
 
 /// programFolder's choice for a given executable path and environment values (empty when

@@ -62,4 +62,21 @@ std::string askPictureFileName(Prompts& prompts, const RenderSettings& settings)
     return prompts.saveFile(pictureFileRequest(settings));
 }
 
+bool savePictureReporting(PictureWriter& pictures, Prompts& prompts, const std::string& path)
+{
+    switch (pictures.savePicture(path)) {
+    case PictureSaveResult::Written:
+        return true;
+    case PictureSaveResult::NothingWritten:
+        prompts.message(pictureMimeType(path).empty()
+                            ? std::string(kPictureNameWithoutFormat) + path
+                            : std::string(kNoPictureYet));
+        return false;
+    case PictureSaveResult::Failed:
+        prompts.message(std::string(kPictureNotWritten) + path);
+        return false;
+    }
+    return false;
+}
+
 } // namespace qv

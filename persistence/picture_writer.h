@@ -57,4 +57,15 @@ FileDialogRequest pictureFileRequest(const RenderSettings& settings);
 /// Asks for a picture file name; "" when cancelled.
 std::string askPictureFileName(Prompts& prompts, const RenderSettings& settings);
 
+inline constexpr std::string_view kPictureNotWritten = "The picture could not be written:\n";
+inline constexpr std::string_view kPictureNameWithoutFormat =
+    "The picture was not saved: its name does not end in .jpg, .jpeg, .bmp, .png, .tif or "
+    ".tiff:\n";
+inline constexpr std::string_view kNoPictureYet = "There is no picture to save yet.";
+
+/// "Save Picture" once a name was chosen: writes the picture to `path`; a name that no format
+/// takes, a file that could not be written (folder, disk, encoder) or a missing picture says
+/// so, and a file already at `path` stays as it was. True when the picture was written.
+bool savePictureReporting(PictureWriter& pictures, Prompts& prompts, const std::string& path);
+
 } // namespace qv

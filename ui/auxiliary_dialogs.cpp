@@ -8,6 +8,7 @@
 #include "ui/statistics_window.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 namespace qv {
 
@@ -24,8 +25,12 @@ void bringUp(QWidget* window)
 
 AuxiliaryDialogs::AuxiliaryDialogs(AppState& app, QtProgram& program, Prompts& prompts)
     : m_app(app), m_program(program), m_prompts(prompts),
-      m_qtDesktop(std::make_unique<QtDesktopOpener>()), m_desktop(m_qtDesktop.get()),
-      m_helpPlaces{QCoreApplication::applicationDirPath().toStdString(), QV_DOC_FOLDER}
+      m_qtDesktop(std::make_unique<QtDesktopOpener>()),
+      m_desktop(m_qtDesktop.get()), m_helpPlaces{
+                                        QCoreApplication::applicationDirPath().toStdString(),
+                                        QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                                        QStringLiteral("/" QV_DOC_FROM_PROGRAM))
+                                            .toStdString()}
 {
 }
 

@@ -1,6 +1,7 @@
 // The quorvalis program: start-up, the two windows, and the event loop until quit.
 #include "app/app_state.h"
 #include "palette/palette_random.h"
+#include "ui/pixel_scaling.h"
 #include "ui/qt_program.h"
 #include "ui/qt_prompts.h"
 #include "ui/qt_startup.h"
@@ -29,6 +30,7 @@ std::string argumentText(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    qv::useWholeNumberScaling();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvalis"));
     // Quitting is the program's own decision (Exit, or closing either window).

@@ -252,7 +252,7 @@ void QtProgram::savePicture()
     }
     const std::string path = askPictureFileName(m_prompts, m_app.settings);
     if (!path.empty()) {
-        m_pictures->savePicture(path);
+        savePictureReporting(*m_pictures, m_prompts, path);
     }
     if (m_menu != nullptr) {
         m_menu->setEnabled(true);

@@ -43,9 +43,10 @@ struct Request
     ScriptedProgress progress;
     RecordingObserver observer;
 
-    void renderView(AppState& app, const RenderOptions& options = {})
+    void renderView(AppState& app, const RenderOptions& options = {},
+                    std::chrono::steady_clock::duration titleDelay = std::chrono::seconds(1))
     {
-        qv::renderView(app, progress, observer, options);
+        qv::renderView(app, progress, observer, options, titleDelay);
     }
 };
 
@@ -326,6 +327,45 @@ TEST(RenderEntry, DeepProgressShowsTheLeastAdvancedStripInTheTitle)
               expected);
     // Each report repaints the picture, and so does its end.
     EXPECT_EQ(request.observer.all("invalidate").size(), request.progress.stripProgress.size() + 1);
+}
+
+TEST(RenderEntry, ThreadedProgressFollowsTheWaitingTitleWhenItTakesLong)
+{
+    for (const bool animation : {false, true}) {
+        AppState app;
+        prepare(app, 16, 64, 2);
+        test::cheapThenHeavyJuliaView(app.view, 60'000);
+        app.shell.animationRunning = animation ? 1 : 0;
+        Request request;
+        request.progress.escAtRowsDone = test::kCheapRows;
+        RenderOptions options;
+        options.pollInterval = std::chrono::milliseconds(0);
+
+        request.renderView(app, options, std::chrono::seconds(0));
+
+        EXPECT_EQ(app.render.lastRenderer, RendererKind::Threaded);
+        const std::vector<std::string> titles = request.observer.all("title");
+        if (animation) {
+            // An animation's frames keep the movie's title.
+            EXPECT_TRUE(titles.empty());
+            continue;
+        }
+        // The waiting title, the percentages, and the waiting title again at the end.
+        ASSERT_GE(titles.size(), 3u);
+        EXPECT_EQ(titles.front(), kWaitTitle);
+        EXPECT_EQ(titles.back(), kWaitTitle);
+        const std::string percentTitle = std::string(kWaitTitle) + " - ";
+        for (std::size_t k = 1; k + 1 < titles.size(); ++k) {
+            EXPECT_TRUE(titles[k].starts_with(percentTitle)) << titles[k];
+        }
+    }
+    // A render quicker than the delay shows no percentage.
+    AppState app;
+    prepare(app, 12, 9, 2);
+    test::edgeView(app.view);
+    Request quick;
+    quick.renderView(app);
+    EXPECT_EQ(quick.observer.all("title"), std::vector<std::string>{std::string(kWaitTitle)});
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 // Picture files: the encoder chosen by extension, names that write nothing, the JPEG quality
 // in the written file, thumbnails, and the saved picture's colours and orientation.
 #include "imaging/picture_files.h"
+#include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_folder.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <QImage>
@@ -263,6 +266,66 @@ TEST(PictureWriter, BeforeTheFirstPictureNothingIsWritten)
     EXPECT_EQ(writer.savePicture(folder.file("p.jpg")), PictureSaveResult::NothingWritten);
     EXPECT_FALSE(fs::exists(folder.file("d.png")));
     EXPECT_FALSE(fs::exists(folder.file("t.jpg")));
+}
+
+TEST(SavePicture, FailuresSaySoAndLeaveThePreviousFile)
+{
+    TempFolder folder;
+    const std::string locked = folder.file("locked/");
+    fs::create_directories(locked);
+    AppState app;
+    fillSmallState(app, 16, 16);
+    QtPictureWriter writer(app);
+    const std::string previous = "the previous file";
+    for (const char* name : {"locked/picture.png", "picture.xyz", "picture"}) {
+        std::ofstream(folder.file(name)) << previous;
+    }
+    // A full disk: the picture's name leads to the device that is always full.
+    fs::create_symlink("/dev/full", folder.file("full.png"));
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    // Root writes into any folder: /proc stands for one that cannot be written.
+    const bool lockedHolds = ::access(locked.c_str(), W_OK) != 0;
+    const std::string unwritable = lockedHolds ? locked + "picture.png" : "/proc/picture.png";
+
+    const struct
+    {
+        std::string path;
+        std::string message;
+        std::size_t filesBeside; ///< 0: not a file of the test's folder
+    } cases[] = {
+        {unwritable, std::string(kPictureNotWritten) + unwritable, lockedHolds ? 1u : 0u},
+        {folder.file("full.png"), std::string(kPictureNotWritten) + folder.file("full.png"), 0},
+        {folder.file("picture.xyz"),
+         std::string(kPictureNameWithoutFormat) + folder.file("picture.xyz"), 4},
+        {folder.file("picture"), std::string(kPictureNameWithoutFormat) + folder.file("picture"),
+         4},
+    };
+
+    for (const auto& c : cases) {
+        test::ScriptedPrompts prompts;
+        EXPECT_FALSE(savePictureReporting(writer, prompts, c.path)) << c.path;
+        EXPECT_EQ(prompts.texts(), std::vector<std::string>{c.message});
+        if (c.filesBeside > 0) {
+            EXPECT_EQ(readBytes(c.path),
+                      std::vector<std::uint8_t>(previous.begin(), previous.end()))
+                << c.path;
+            const fs::path beside = fs::path(c.path).parent_path();
+            EXPECT_EQ(static_cast<std::size_t>(
+                          std::distance(fs::directory_iterator(beside), fs::directory_iterator{})),
+                      c.filesBeside)
+                << "a temporary file was left beside " << c.path;
+        }
+    }
+    EXPECT_TRUE(fs::is_symlink(folder.file("full.png")));
+    fs::permissions(locked, fs::perms::owner_all);
+
+    test::ScriptedPrompts prompts;
+    EXPECT_TRUE(savePictureReporting(writer, prompts, folder.file("picture.png")));
+    EXPECT_TRUE(prompts.asked().empty());
+    AppState empty;
+    QtPictureWriter nothing(empty);
+    EXPECT_FALSE(savePictureReporting(nothing, prompts, folder.file("none.png")));
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{std::string(kNoPictureYet)});
 }
 
 } // namespace

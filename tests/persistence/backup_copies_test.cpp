@@ -115,6 +115,11 @@ TEST(ProgramFolder, IsTheExecutablesFolderWhenItCanBeWritten)
     EXPECT_EQ(programFolderFor(gone, "relative/xdg", "/home/ann"),
               "/home/ann/.local/share/quorvalis/");
     EXPECT_EQ(programFolderFor("", "", "/home/ann"), "/home/ann/.local/share/quorvalis/");
+    // Installed: its shared data stands beside its bin folder, writable or not.
+    std::filesystem::create_directories(folder.path() + "usr/bin");
+    std::filesystem::create_directories(folder.path() + "usr/share/quorvalis");
+    EXPECT_EQ(programFolderFor(folder.path() + "usr/bin/quorvalis", "/xdg", "/home/ann"),
+              "/xdg/quorvalis/");
 
     const std::string own = programFolder();
     ASSERT_FALSE(own.empty());
