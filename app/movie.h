@@ -40,6 +40,7 @@ inline constexpr std::string_view kMovieInterruptedSave =
 inline constexpr std::string_view kProcessingVideoTitle =
     "QUORVALIS- Please wait! Processing video...";
 inline constexpr std::string_view kVideoFilter = "Video Files (*.avi)|*.AVI|";
+inline constexpr std::string_view kUnzoomQuestionTitle = "Quorvalis";
 inline constexpr std::string_view kUnzoomQuestion =
     "Want to make unzoom with current parameters?\n\nYou may want to try with small image size.";
 inline constexpr std::string_view kAutoUnzoomTitle = "Quorvalis Auto Unzoom - Stop with esc key";

@@ -27,8 +27,9 @@ public:
     virtual ~Prompts() = default;
     /// An OK box with the title "QUORVALIS" (or `title` when given).
     virtual void message(std::string_view text, std::string_view title = "QUORVALIS") = 0;
-    virtual bool askOkCancel(std::string_view text,
-                             DefaultButton preselected = DefaultButton::Ok) = 0;
+    /// An OK/Cancel question with the title "QUORVALIS" (or `title` when given).
+    virtual bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok,
+                             std::string_view title = "QUORVALIS") = 0;
     virtual bool askYesNo(std::string_view text) = 0;
     /// The text typed, or nothing when the box was cancelled.
     virtual std::optional<std::string> inputText(std::string_view prompt,

@@ -58,7 +58,11 @@ class SilentPrompts : public Prompts
 public:
     void message(std::string_view text, std::string_view) override { lastMessage = text; }
 
-    bool askOkCancel(std::string_view, DefaultButton = DefaultButton::Ok) override { return false; }
+    bool askOkCancel(std::string_view, DefaultButton = DefaultButton::Ok,
+                     std::string_view = "QUORVALIS") override
+    {
+        return false;
+    }
 
     bool askYesNo(std::string_view) override { return false; }
 

@@ -222,7 +222,7 @@ void MovieRunner::realtimeZoomMovie()
         m_prompts.message(*refusal);
         return;
     }
-    if (!m_prompts.askOkCancel(kUnzoomQuestion)) {
+    if (!m_prompts.askOkCancel(kUnzoomQuestion, DefaultButton::Ok, kUnzoomQuestionTitle)) {
         return;
     }
     const PictureSize saved{m_app.settings.pictureWidth, m_app.settings.pictureHeight};

@@ -54,9 +54,10 @@ void QtPrompts::message(std::string_view text, std::string_view title)
     box.exec();
 }
 
-bool QtPrompts::askOkCancel(std::string_view text, DefaultButton preselected)
+bool QtPrompts::askOkCancel(std::string_view text, DefaultButton preselected,
+                            std::string_view title)
 {
-    QMessageBox box(QMessageBox::Question, qs(kTitle), qs(text),
+    QMessageBox box(QMessageBox::Question, qs(title), qs(text),
                     QMessageBox::Ok | QMessageBox::Cancel, m_parent);
     box.setDefaultButton(preselected == DefaultButton::Cancel ? QMessageBox::Cancel
                                                               : QMessageBox::Ok);

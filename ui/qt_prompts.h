@@ -24,7 +24,8 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
 
     void message(std::string_view text, std::string_view title) override;
-    bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok) override;
+    bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok,
+                     std::string_view title = "QUORVALIS") override;
     bool askYesNo(std::string_view text) override;
     std::optional<std::string> inputText(std::string_view prompt,
                                          std::string_view proposed) override;

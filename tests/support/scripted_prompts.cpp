@@ -62,11 +62,12 @@ void ScriptedPrompts::message(std::string_view text, std::string_view title)
     record({"message", std::string(text), std::string(title), {}});
 }
 
-bool ScriptedPrompts::askOkCancel(std::string_view text, DefaultButton preselected)
+bool ScriptedPrompts::askOkCancel(std::string_view text, DefaultButton preselected,
+                                  std::string_view title)
 {
     const auto reply = next({"okCancel",
                              std::string(text),
-                             std::string(kQuestionTitle),
+                             std::string(title),
                              {},
                              preselected == DefaultButton::Cancel});
     return reply && (*reply == "ok" || *reply == "yes");

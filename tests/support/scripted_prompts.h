@@ -54,7 +54,8 @@ public:
     std::function<void(const Asked&)> onAsk;
 
     void message(std::string_view text, std::string_view title) override;
-    bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok) override;
+    bool askOkCancel(std::string_view text, DefaultButton preselected = DefaultButton::Ok,
+                     std::string_view title = "QUORVALIS") override;
     bool askYesNo(std::string_view text) override;
     std::optional<std::string> inputText(std::string_view prompt,
                                          std::string_view proposed) override;

@@ -237,6 +237,7 @@ private slots:
         };
         f->dispatchAnswering(CommandId::RealtimeZoomMovie, "ok");
         QCOMPARE(f->prompts.texts(), std::vector<std::string>{std::string(qv::kUnzoomQuestion)});
+        QCOMPARE(f->prompts.titles(), std::vector<std::string>{"Quorvalis"});
         QCOMPARE(animated, QSize(animatedWidth, animatedHeight));
         QCOMPARE(iterations, (std::vector<std::int32_t>{100, 100, 100}));
         QCOMPARE(f->program.movies().animationFrames(), 3);
