@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -108,14 +109,74 @@ std::int32_t insideStep(const ColourConstants& c, float a, float b, bool insideI
     return 0;
 }
 
-std::int32_t shadingStep(const ColourConstants& c, const Palette& palette, std::int32_t v, float s)
+/// The shade of one channel value from the factor f, as the extended product rounds it.
+std::int32_t exactShade(std::uint32_t value, Ext f)
+{
+    return channel(ext(std::int64_t{value}) * f);
+}
+
+/// How far from a half, relative to the size of the products, a double product must lie for
+/// its rounding to be that of the extended one. The double logarithm and products are within
+/// a few units of 2^-52 of the extended ones, so this leaves a margin of over 2^25 of them,
+/// and only a few pixels in ten thousand need the extended logarithm.
+constexpr double kShadeMargin = 0x1p-24;
+
+/// Added and subtracted, it turns a double below 2^51 in magnitude into an integer near it
+/// without a branch; the caller checks that it is the nearest one.
+constexpr double kRoundingShift = 0x1.8p52;
+
+/// The three shades (blue, green, red) from log2s, log2(s) in double, when every product lies
+/// clearly away from a rounding boundary; false when one does not, or when s is not a
+/// positive finite number, and then `shades` means nothing. Branch-free per channel: the
+/// fractions are random, so branches on them would be mispredicted half the time.
+bool quickShades(const ColourConstants& c, const std::uint32_t (&values)[3], float s, double log2s,
+                 std::int32_t (&shades)[3])
+{
+    if (!(s > 0.0f && s < std::numeric_limits<float>::infinity())) {
+        return false;
+    }
+    const double slopeLog = static_cast<double>(c.shadeSlope) * log2s;
+    const double base = static_cast<double>(c.shadeBase);
+    const double f = slopeLog + base;
+    if (!(std::fabs(f) < 1e6)) { // keeps every product within the shift's and int32's range
+        return false;
+    }
+    const double limit =
+        0.5 - kShadeMargin * (1.0 + 255.0 * (std::fabs(slopeLog) + std::fabs(base)));
+    bool clear = true;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const double product = static_cast<double>(values[k]) * f;
+        const double nearest = (product + kRoundingShift) - kRoundingShift;
+        clear = clear && std::fabs(product - nearest) < limit;
+        const auto rounded = static_cast<std::int32_t>(nearest);
+        shades[k] = static_cast<std::uint32_t>(rounded) >= 255u ? 255 : rounded;
+    }
+    return clear;
+}
+
+/// The shades from the extended logarithm, for the pixels quickShades cannot decide.
+[[gnu::noinline]] std::int32_t exactShades(const ColourConstants& c,
+                                           const std::uint32_t (&values)[3], float s)
+{
+    const Ext f = ext(c.shadeSlope) * std::log2(ext(s)) + ext(c.shadeBase);
+    return finishedColour(exactShade(values[0], f), exactShade(values[1], f),
+                          exactShade(values[2], f));
+}
+
+/// The colour of index v scaled by f = shadeSlope * log2(s) + shadeBase, formed in extended.
+/// The extended base-2 logarithm costs more than all the rest of a pixel, so it is taken only
+/// where a cheaper double one, log2s, cannot decide a channel's rounding; the results are the
+/// same.
+std::int32_t shadingStep(const ColourConstants& c, const Palette& palette, std::int32_t v, float s,
+                         double log2s)
 {
     const std::uint32_t colour = palette.colourAt(std::int64_t{c.paletteOffset} + v);
-    const Ext f = ext(c.shadeSlope) * std::log2(ext(s)) + ext(c.shadeBase);
-    const std::int32_t blue = channel(ext(std::int64_t{colour & 0xFFu}) * f);
-    const std::int32_t green = channel(ext(std::int64_t{(colour >> 8) & 0xFFu}) * f);
-    const std::int32_t red = channel(ext(std::int64_t{colour >> 16}) * f);
-    return finishedColour(blue, green, red);
+    const std::uint32_t values[3] = {colour & 0xFFu, (colour >> 8) & 0xFFu, colour >> 16};
+    std::int32_t shades[3] = {};
+    if (!quickShades(c, values, s, log2s, shades)) {
+        return exactShades(c, values, s);
+    }
+    return finishedColour(shades[0], shades[1], shades[2]);
 }
 
 /// The index of modes 3..25. Integer parts are formed in 64 bits so that no count can overflow
@@ -241,6 +302,7 @@ bool hasInsideIndex(std::int32_t drawingMode)
 std::int32_t colourPixel(const ColourConstants& c, const Palette& palette, std::int32_t n, float a,
                          float b)
 {
+    const float s = a + b;
     std::int32_t v = 0;
     if (usesModeFormula(c.drawingMode)) {
         if (n == 0 && !c.formulaForAll) {
@@ -253,15 +315,16 @@ std::int32_t colourPixel(const ColourConstants& c, const Palette& palette, std::
         }
         if (c.colourByPotential) {
             // The logarithms first: an extended value live across their calls would be
-            // spilled and reloaded in 80 bits for every pixel.
-            const Ext lnLnS = ln(ln(ext(a + b)));
+            // spilled and reloaded in 80 bits for every pixel. ln(s) serves the shading too.
+            const double lnS = std::log(static_cast<double>(s));
+            const Ext lnLnS = ext(std::log(lnS));
             v = mask(((ext(c.k1) + ext(std::int64_t{n})) - lnLnS * ext(c.invLn2)) *
                      ext(c.potScale));
-        } else {
-            v = unmaskedIndex(n);
+            return c.smoothColour ? shadingStep(c, palette, v, s, lnS * std::numbers::log2e) : v;
         }
+        v = unmaskedIndex(n);
     }
-    return c.smoothColour ? shadingStep(c, palette, v, a + b) : v;
+    return c.smoothColour ? shadingStep(c, palette, v, s, std::log2(static_cast<double>(s))) : v;
 }
 
 std::int64_t colourPass(IterationBuffer& iterations, const ColourSettings& settings,

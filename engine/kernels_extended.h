@@ -38,9 +38,9 @@ struct EscapeLimits
 EscapeLimits makeEscapeLimits(std::int32_t iterMax, double bailout);
 
 /// The kernel of kinds 1 and 2 for one pixel (any other kind computes as kind 1), as the
-/// single-threaded renderer runs it: the orbit starts at z = (zr, zi) with constant c = (cr, ci);
-/// for a Mandelbrot pixel both are the pixel's point, for a Julia pixel c is the Julia constant.
-/// Gives exactly what the strip worker stores for the same pixel.
+/// strip worker computes a pixel it takes alone: the orbit starts at z = (zr, zi) with
+/// constant c = (cr, ci); for a Mandelbrot pixel both are the pixel's point, for a Julia pixel
+/// c is the Julia constant. Gives exactly what the strip worker stores for the same pixel.
 PixelEscape iteratePixelExtended(KernelKind kind, const EscapeLimits& lim, long double zr,
                                  long double zi, long double cr, long double ci);
 

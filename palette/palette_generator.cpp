@@ -53,6 +53,97 @@ inline std::uint16_t hueLevel(std::uint16_t p, std::uint16_t q, std::uint16_t h)
     return rises ? ramp : 2 * hh < 254 ? q : 3 * hh < 508 ? ramp : p;
 }
 
+/// What the conversion does at one hue argument: the level is the ramp between p and q with
+/// this factor, q, or p.
+struct HuePosition
+{
+    std::uint32_t factor = 0;
+    enum class Level : std::uint8_t { Ramp, High, Low } level = Level::Low;
+};
+
+/// The parts of the conversion that depend on one byte only, worked out once: the three hue
+/// arguments of every hue byte, and the scaling of every 16-bit level to a channel. What is
+/// left per colour is m2 and one ramp per channel.
+struct HlsTables
+{
+    std::array<std::array<HuePosition, 3>, 256> hues{};
+    std::array<std::uint8_t, 65536> scaled{};
+};
+
+HuePosition huePosition(std::uint16_t h)
+{
+    if (h > 254) {
+        h = static_cast<std::uint16_t>(h - 254);
+    }
+    const std::uint32_t hh = h;
+    HuePosition position;
+    if (6 * hh < 254) {
+        position.factor = 6u * hh;
+        position.level = HuePosition::Level::Ramp;
+    } else if (2 * hh < 254) {
+        position.level = HuePosition::Level::High;
+    } else if (3 * hh < 508) {
+        position.factor = 2u * (508u - 3u * hh);
+        position.level = HuePosition::Level::Ramp;
+    }
+    return position;
+}
+
+HlsTables makeHlsTables()
+{
+    HlsTables t;
+    for (std::uint32_t hue = 0; hue < 256; ++hue) {
+        // H + M/3 and H - M/3 round to H + 85 and H - 85 (see hlsToRgb).
+        t.hues[hue] = {huePosition(static_cast<std::uint16_t>(hue + 85)),
+                       huePosition(static_cast<std::uint16_t>(hue)),
+                       huePosition(static_cast<std::uint16_t>((hue - 85) & 0xFFFFu))};
+    }
+    for (std::uint32_t level = 0; level < 65536; ++level) {
+        t.scaled[level] =
+            static_cast<std::uint8_t>(std::min<std::uint16_t>(roundBy254(level * 255 + 127), 255));
+    }
+    return t;
+}
+
+const HlsTables& hlsTables()
+{
+    static const HlsTables tables = makeHlsTables();
+    return tables;
+}
+
+/// hlsToRgb with the tables at hand, inlined into the generator's loop.
+inline RgbChannels convertHls(const HlsTables& t, std::uint32_t packed)
+{
+    const std::uint32_t hue = packed & 0xFFu;
+    const std::uint32_t saturation = (packed >> 8) & 0xFFu;
+    const std::uint32_t luminance = (packed >> 16) & 0xFFu;
+
+    if (saturation == 0) { // Lm R / M
+        const auto grey =
+            static_cast<std::int32_t>(std::min<std::uint16_t>(roundBy254(luminance * 255), 255));
+        return {grey, grey, grey};
+    }
+    // Lm <= M/2: (Lm (M + S) + M/2) / M; otherwise Lm + S - (Lm S + M/2) / M.
+    const std::uint16_t m2 =
+        luminance <= 127
+            ? roundBy254(luminance * (254 + saturation) + 127)
+            : roundBy254(254 * (luminance + saturation) - luminance * saturation - 127);
+    const auto m1 = static_cast<std::uint16_t>(2 * luminance - m2);
+    // hueLevel(m1, m2, h), then (level R + M/2) / M, limited to 255. The ramp's arithmetic is
+    // modulo 2^32 as in hueLevel; a ramp not chosen is discarded.
+    const std::uint32_t base = 254u * m1 + 127u;
+    const std::uint32_t rise = static_cast<std::uint32_t>(m2) - m1;
+    const auto scale = [&](const HuePosition& h) {
+        const std::uint16_t ramp = roundBy254(base + rise * h.factor);
+        const std::uint16_t level = h.level == HuePosition::Level::Ramp   ? ramp
+                                    : h.level == HuePosition::Level::High ? m2
+                                                                          : m1;
+        return static_cast<std::int32_t>(t.scaled[level]);
+    };
+    const std::array<HuePosition, 3>& positions = t.hues[hue];
+    return {scale(positions[0]), scale(positions[1]), scale(positions[2])};
+}
+
 std::int32_t clampChannel(std::int32_t c)
 {
     return std::clamp(c, 0, 255);
@@ -92,10 +183,13 @@ struct Channel
 
 void mirrorLowerHalf(Palette& palette, std::uint32_t mask)
 {
-    // The loop reads entries it has already rewritten: that is what makes it a mirror.
+    // Entry i becomes entry 262143 - i for every i from 0 upwards. Past the middle that entry
+    // has already been rewritten from entry i itself (mask applied twice), so the upper half
+    // ends as it was and only the lower half needs writing.
     auto& e = palette.entries;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(kGenerated); ++i) {
-        e[i] = e[static_cast<std::size_t>(kGenerated) - 1 - i] ^ mask;
+    constexpr auto kLast = static_cast<std::size_t>(kGenerated) - 1;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kGenerated) / 2; ++i) {
+        e[i] = e[kLast - i] ^ mask;
     }
 }
 
@@ -129,30 +223,7 @@ std::uint16_t hueToRgb(std::uint16_t p, std::uint16_t q, std::uint16_t h)
 
 RgbChannels hlsToRgb(std::uint32_t packed)
 {
-    const std::uint32_t hue = packed & 0xFFu;
-    const std::uint32_t saturation = (packed >> 8) & 0xFFu;
-    const std::uint32_t luminance = (packed >> 16) & 0xFFu;
-    const auto limit = [](std::uint16_t c) {
-        return static_cast<std::int32_t>(std::min<std::uint16_t>(c, 255));
-    };
-
-    if (saturation == 0) { // Lm R / M
-        const std::int32_t grey = limit(roundBy254(luminance * 255));
-        return {grey, grey, grey};
-    }
-    // Lm <= M/2: (Lm (M + S) + M/2) / M; otherwise Lm + S - (Lm S + M/2) / M.
-    const std::uint16_t m2 =
-        luminance <= 127
-            ? roundBy254(luminance * (254 + saturation) + 127)
-            : roundBy254(254 * (luminance + saturation) - luminance * saturation - 127);
-    const auto m1 = static_cast<std::uint16_t>(2 * luminance - m2);
-    const auto scale = [&](std::uint32_t h) { // (hueToRgb(...) R + M/2) / M
-        return limit(roundBy254(
-            std::uint32_t{hueLevel(m1, m2, static_cast<std::uint16_t>(h & 0xFFFFu))} * 255 + 127));
-    };
-    // H + M/3 = H + 84 + 2/3 and H - M/3 = (H - 85) + 1/3 round to H + 85 and H - 85, never a
-    // half; below 85 the second wraps in 16 bits.
-    return {scale(hue + 85), scale(hue), scale(hue - 85)};
+    return convertHls(hlsTables(), packed);
 }
 
 void fillPalette(Palette& palette, const PaletteParameters& parameters,
@@ -164,6 +235,7 @@ void fillPalette(Palette& palette, const PaletteParameters& parameters,
         channels[i] = Channel{parameters.start[i], parameters.step[i], parameters.stop[i]};
     }
     std::uint32_t* out = palette.entries.data() + first;
+    const HlsTables& tables = hlsTables();
     std::uint32_t lastHls = 0xFFFFFFFFu; // no packed colour has a top byte
     RgbChannels lastRgb;
     for (std::int64_t n = 0; n < kGenerated; ++n) {
@@ -180,7 +252,7 @@ void fillPalette(Palette& palette, const PaletteParameters& parameters,
             const std::uint32_t packed = packClamped(c1, c2, c3);
             if (packed != lastHls) {
                 lastHls = packed;
-                lastRgb = hlsToRgb(packed);
+                lastRgb = convertHls(tables, packed);
             }
             c1 = lastRgb.red;
             c2 = lastRgb.green;

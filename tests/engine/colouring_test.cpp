@@ -4,11 +4,13 @@
 #include "engine/picture_buffer.h"
 #include "palette/palette.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -299,6 +301,66 @@ TEST(Colouring, ShadingBrightensWithTheEscapeValueAndSaturates)
     EXPECT_EQ(
         passValue(settingsFor(1, flags), palette, 50, std::numeric_limits<float>::infinity(), 1.0f),
         stored(255, 255, 255));
+}
+
+/// The shaded colour as the definition forms it: f = slope log2(s) + base and each channel
+/// value times f in extended, rounded halves to even, 255 when outside 0..254.
+std::int32_t refShaded(std::uint32_t colour, float s, float slope, float base)
+{
+    const long double f = static_cast<long double>(slope) * std::log2(static_cast<long double>(s)) +
+                          static_cast<long double>(base);
+    std::int32_t shade[3] = {};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const long c = std::lrintl(static_cast<long double>((colour >> (8 * k)) & 0xFFu) * f);
+        shade[k] = (c >= 255 || c < 0) ? 255 : static_cast<std::int32_t>(c);
+    }
+    return stored(shade[0], shade[1], shade[2]);
+}
+
+TEST(Colouring, ShadingRoundsAsTheExtendedDefinitionRightNextToHalves)
+{
+    const std::uint32_t colours[] = {0x00FF6001u, 0x0080C0FFu, 0x00030207u};
+    const std::tuple<std::int32_t, float, float> modes[] = {{1, 0.1f, 1.0f}, {26, 0.06f, 0.0f}};
+    for (const auto& [mode, slope, base] : modes) {
+        for (const std::uint32_t colour : colours) {
+            // s where a channel's product comes next to a half, and s over every magnitude.
+            std::vector<float> values;
+            for (std::uint32_t k = 0; k < 3; ++k) {
+                const double value = (colour >> (8 * k)) & 0xFFu;
+                for (double half = 0.5; half < 3000.0; half += 7.0) {
+                    const double log2s = (half / value - base) / slope;
+                    if (log2s > -140.0 && log2s < 127.0) {
+                        const auto s = static_cast<float>(std::exp2(log2s));
+                        values.insert(values.end(),
+                                      {std::nextafter(s, 0.0f), s, std::nextafter(s, 1e30f)});
+                    }
+                }
+            }
+            for (int e = -149; e < 128; e += 3) {
+                values.push_back(std::ldexp(1.2345678f, e));
+            }
+            Palette palette;
+            std::fill(palette.entries.begin(), palette.entries.end(), colour);
+            std::int32_t nearHalves = 0;
+            for (const std::uint32_t flags : {kSmooth, kSmooth | kPotential}) {
+                const ColourConstants c = prepareColouring(settingsFor(mode, flags));
+                for (const float s : values) {
+                    ASSERT_EQ(colourPixel(c, palette, 40, s, 0.0f),
+                              refShaded(colour, s, slope, base))
+                        << "mode " << mode << " colour " << colour << " s " << s;
+                    const long double f =
+                        static_cast<long double>(slope) * std::log2(static_cast<long double>(s)) +
+                        base;
+                    for (std::uint32_t k = 0; k < 3; ++k) {
+                        const long double product =
+                            static_cast<long double>((colour >> (8 * k)) & 0xFFu) * f;
+                        nearHalves += std::fabs(product - std::floor(product) - 0.5L) < 1e-5L;
+                    }
+                }
+            }
+            EXPECT_GT(nearHalves, 50) << "mode " << mode << " colour " << colour;
+        }
+    }
 }
 
 TEST(Colouring, RecolouringAfterAPaletteChangeKeepsFinishedColours)

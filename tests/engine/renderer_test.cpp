@@ -250,6 +250,28 @@ TEST(Renderers, SingleRenderColoursEachRowAsTheColourPassWould)
     EXPECT_EQ(progress.polls, 18); // Esc is read after every row
 }
 
+TEST(Renderers, SingleRenderMatchesTheReferenceForEveryKindItIsGiven)
+{
+    // {Mandelbrot, drawing mode}: kind 2, and kinds 3 to 5, which it computes as kind 1.
+    const std::pair<bool, std::int32_t> cases[] = {{true, 2},  {false, 1}, {false, 2},
+                                                   {true, 26}, {true, 27}, {false, 28}};
+    for (const auto& [mandelbrot, mode] : cases) {
+        Scene s(17, 11, 1, RendererKind::Single);
+        test::edgeView(s.view);
+        if (!mandelbrot) {
+            s.view.modeWord = 4 | 2;
+            s.view.julia.cr.ext = -0.8L;
+            s.view.julia.ci.ext = 0.156L;
+            test::setWindow(s.view, -1.5L, 1.5L, -1.0L, 1.0L);
+        }
+        setDrawingMode(s.view.modeWord, mode);
+        const Raw expected = test::referenceExtended(s.view, 17, 11, {{0, 10}});
+        ScriptedProgress progress;
+        s.render(progress);
+        EXPECT_TRUE(s.rawResults() == expected) << mandelbrot << " mode " << mode;
+    }
+}
+
 TEST(Renderers, DeepRenderGivesTheSharedRowToTheStripStartingThere)
 {
     Scene s(12, 9, 2, RendererKind::Deep);

@@ -182,6 +182,37 @@ TEST(HlsToRgb, ConvertsHandComputedColours)
     }
 }
 
+TEST(HlsToRgb, EveryColourIsTheFormulaOfItsThreeHueLevels)
+{
+    // The definition: m2 and m1 from luminance and saturation, each channel the level at its
+    // hue argument scaled by 255 / 254, halves to even, limited to 255.
+    const auto byDefinition = [](std::uint32_t l, std::uint32_t s, std::uint32_t h) {
+        const auto scale = [](double level) {
+            return static_cast<std::int32_t>(std::min(std::nearbyint(level), 255.0));
+        };
+        if (s == 0) {
+            const std::int32_t grey = scale(l * 255.0 / 254.0);
+            return RgbChannels{grey, grey, grey};
+        }
+        const double m2Exact =
+            l <= 127 ? (l * (254.0 + s) + 127.0) / 254.0 : l + s - (l * s + 127.0) / 254.0;
+        const auto m2 = static_cast<std::uint16_t>(std::nearbyint(m2Exact));
+        const auto m1 = static_cast<std::uint16_t>(2 * l - m2);
+        const auto channel = [&](std::uint32_t hue) {
+            return scale((hueToRgb(m1, m2, static_cast<std::uint16_t>(hue)) * 255.0 + 127.0) /
+                         254.0);
+        };
+        return RgbChannels{channel(h + 85), channel(h), channel(h - 85)};
+    };
+    // A stride coprime to 256 meets every byte of every channel many times over.
+    for (std::uint32_t packed = 0; packed < (1u << 24); packed += 7) {
+        const std::uint32_t l = packed >> 16;
+        const std::uint32_t s = (packed >> 8) & 0xFFu;
+        const std::uint32_t h = packed & 0xFFu;
+        ASSERT_EQ(hlsToRgb(packed), byDefinition(l, s, h)) << l << " " << s << " " << h;
+    }
+}
+
 TEST(HlsToRgb, HueArgumentsWrapIn16Bits)
 {
     // A hue below a third of the scale makes the blue argument negative: it wraps to a large
