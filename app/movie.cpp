@@ -1,6 +1,7 @@
 // The zoom movies' frame sequence and rules, without a window.
 #include "app/movie.h"
 
+#include "app/navigation.h"
 #include "base/mp_float.h"
 #include "base/number_text.h"
 #include "engine/view_state.h"
@@ -21,48 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double stepExtended(WindowRef w, float factor)
-{
-    // The half extents are held as doubles, the centre and the new window in extended.
-    const auto hw = static_cast<double>(0.5L * (w.xmax.ext - w.xmin.ext));
-    const auto hh = static_cast<double>(0.5L * (w.ymax.ext - w.ymin.ext));
-    const long double cx = w.xmin.ext + static_cast<long double>(hw);
-    const long double cy = w.ymin.ext + static_cast<long double>(hh);
-    const auto f = static_cast<long double>(factor);
-    w.xmin.ext = cx - f * static_cast<long double>(hw);
-    w.xmax.ext = cx + f * static_cast<long double>(hw);
-    w.ymin.ext = cy - f * static_cast<long double>(hh);
-    w.ymax.ext = cy + f * static_cast<long double>(hh);
-    return hw;
-}
-
-double stepDeep(ViewState& view, WindowRef w, float factor)
-{
-    // Every digit of a deep view is kept: the step never passes through a double.
-    const auto bits = static_cast<unsigned long>(view.precisionBits);
-    MpFloat f(bits);
-    MpFloat hw(bits);
-    MpFloat hh(bits);
-    MpFloat cx(bits);
-    MpFloat cy(bits);
-    mpf_srcptr half = view.constants.value().half.get();
-    mpf_set_d(f.get(), static_cast<double>(factor));
-    mpf_sub(hw.get(), w.xmax.mp(), w.xmin.mp());
-    mpf_mul(hw.get(), hw.get(), half);
-    mpf_sub(hh.get(), w.ymax.mp(), w.ymin.mp());
-    mpf_mul(hh.get(), hh.get(), half);
-    const double before = mpf_get_d(hw.get());
-    mpf_add(cx.get(), w.xmin.mp(), hw.get());
-    mpf_add(cy.get(), w.ymin.mp(), hh.get());
-    mpf_mul(hw.get(), hw.get(), f.get());
-    mpf_mul(hh.get(), hh.get(), f.get());
-    mpf_sub(w.xmin.mp(), cx.get(), hw.get());
-    mpf_add(w.xmax.mp(), cx.get(), hw.get());
-    mpf_sub(w.ymin.mp(), cy.get(), hh.get());
-    mpf_add(w.ymax.mp(), cy.get(), hh.get());
-    return before;
-}
-
 bool jpgExtension(const fs::path& path)
 {
     const std::string extension = path.extension().string();
@@ -82,13 +41,10 @@ double zoomOutStep(AppState& app, float factor, ViewObserver& observer)
 {
     ViewState& view = app.view;
     const std::int32_t limitBefore = view.deepLimit;
-    const WindowRef w = currentWindow(view);
-    double halfWidth = 0.0;
+    const double halfWidth = scaleWindowAboutCentre(view, factor);
     if (view.deepZoom != 0) {
-        halfWidth = stepDeep(view, w, factor);
         applyDeepViewChange(view, viewContext(app), observer);
     } else {
-        halfWidth = stepExtended(w, factor);
         applyViewChange(view, viewContext(app), observer);
     }
     if (app.settings.autoIterIncrease != 0) {

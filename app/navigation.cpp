@@ -132,34 +132,11 @@ void zoomToBox(AppState& app, std::int32_t x, std::int32_t y, std::int32_t w, st
     applyViewChange(view, viewContext(app), observer);
 }
 
-void unzoomView(AppState& app, float factor, ShellObserver& observer)
+double scaleWindowAboutCentre(ViewState& view, float factor)
 {
-    ViewState& view = app.view;
     const WindowRef w = currentWindow(view);
-    if (view.deepZoom != 0) {
-        const auto bits = static_cast<unsigned long>(view.precisionBits);
-        MpFloat f(bits);
-        MpFloat hx(bits);
-        MpFloat hy(bits);
-        MpFloat cx(bits);
-        MpFloat cy(bits);
-        mpf_srcptr half = view.constants.value().half.get();
-        mpf_set_d(f.get(), static_cast<double>(factor));
-        mpf_sub(hx.get(), w.xmax.mp(), w.xmin.mp());
-        mpf_mul(hx.get(), hx.get(), half);
-        mpf_sub(hy.get(), w.ymax.mp(), w.ymin.mp());
-        mpf_mul(hy.get(), hy.get(), half);
-        mpf_add(cx.get(), w.xmin.mp(), hx.get());
-        mpf_add(cy.get(), w.ymin.mp(), hy.get());
-        mpf_mul(hx.get(), hx.get(), f.get());
-        mpf_mul(hy.get(), hy.get(), f.get());
-        mpf_sub(w.xmin.mp(), cx.get(), hx.get());
-        mpf_add(w.xmax.mp(), cx.get(), hx.get());
-        mpf_sub(w.ymin.mp(), cy.get(), hy.get());
-        mpf_add(w.ymax.mp(), cy.get(), hy.get());
-        applyDeepViewChange(view, viewContext(app), observer);
-    } else {
-        // Half extents as doubles, the centre in extended.
+    if (view.deepZoom == 0) {
+        // Half extents as doubles, the centre and the new window in extended.
         const auto hx = static_cast<double>(0.5L * (w.xmax.ext - w.xmin.ext));
         const auto hy = static_cast<double>(0.5L * (w.ymax.ext - w.ymin.ext));
         const long double cx = w.xmin.ext + static_cast<long double>(hx);
@@ -169,6 +146,40 @@ void unzoomView(AppState& app, float factor, ShellObserver& observer)
         w.xmax.ext = cx + f * static_cast<long double>(hx);
         w.ymin.ext = cy - f * static_cast<long double>(hy);
         w.ymax.ext = cy + f * static_cast<long double>(hy);
+        return hx;
+    }
+    // Every digit of a deep view is kept: the step never passes through a double.
+    const auto bits = static_cast<unsigned long>(view.precisionBits);
+    MpFloat f(bits);
+    MpFloat hx(bits);
+    MpFloat hy(bits);
+    MpFloat cx(bits);
+    MpFloat cy(bits);
+    mpf_srcptr half = view.constants.value().half.get();
+    mpf_set_d(f.get(), static_cast<double>(factor));
+    mpf_sub(hx.get(), w.xmax.mp(), w.xmin.mp());
+    mpf_mul(hx.get(), hx.get(), half);
+    mpf_sub(hy.get(), w.ymax.mp(), w.ymin.mp());
+    mpf_mul(hy.get(), hy.get(), half);
+    const double before = mpf_get_d(hx.get());
+    mpf_add(cx.get(), w.xmin.mp(), hx.get());
+    mpf_add(cy.get(), w.ymin.mp(), hy.get());
+    mpf_mul(hx.get(), hx.get(), f.get());
+    mpf_mul(hy.get(), hy.get(), f.get());
+    mpf_sub(w.xmin.mp(), cx.get(), hx.get());
+    mpf_add(w.xmax.mp(), cx.get(), hx.get());
+    mpf_sub(w.ymin.mp(), cy.get(), hy.get());
+    mpf_add(w.ymax.mp(), cy.get(), hy.get());
+    return before;
+}
+
+void unzoomView(AppState& app, float factor, ShellObserver& observer)
+{
+    ViewState& view = app.view;
+    scaleWindowAboutCentre(view, factor);
+    if (view.deepZoom != 0) {
+        applyDeepViewChange(view, viewContext(app), observer);
+    } else {
         applyViewChange(view, viewContext(app), observer);
     }
     app.shell.pictureValid = 0;

@@ -72,6 +72,11 @@ void zoomAboutPixel(AppState& app, std::int32_t x, std::int32_t y, ViewObserver&
 void zoomToBox(AppState& app, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                ViewObserver& observer);
 
+/// Scales the current window about its centre by `factor` in the view's precision (a deep
+/// window keeps every digit), without the view-change step. Returns the half-width before the
+/// step, as a double.
+double scaleWindowAboutCentre(ViewState& view, float factor);
+
 /// Zooms the current window out about its centre by `factor`, runs the view-change step, marks
 /// the picture stale and asks for a repaint, which renders.
 void unzoomView(AppState& app, float factor, ShellObserver& observer);
