@@ -19,6 +19,7 @@
 #include <iterator>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 #include <gmp.h>
 
@@ -573,7 +574,10 @@ JobFolderResult saveJobFolder(AppState& app, ViewObserver& observer, const std::
         result.error = "The parameter file\n" + parameterPath + "\ncannot be written.";
         return result;
     }
+    // A movie to disk writes its frames with "Autosave parameter" off, at full quality.
+    const std::int32_t autosave = std::exchange(app.settings.autosaveParameter, 0);
     std::optional<MovieJob> job = planMovieJob(app, observer);
+    app.settings.autosaveParameter = autosave;
     if (!job) {
         result.error = "The palette cannot be written into a movie job.";
         return result;
