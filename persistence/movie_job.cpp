@@ -203,12 +203,12 @@ JobNumber jobNumber(std::string_view word)
     return n;
 }
 
-/// Regenerates the table from the description: the edge entry first, since Exp 2 and Exp 3
-/// read entry 0 and random palettes leave it outside the generated run.
+/// Regenerates the table from the description.
 void generateJobPalette(Palette& palette, const JobPalette& p)
 {
-    palette.entries[p.first == 0 ? static_cast<std::size_t>(Palette::kWrap) : 0] = p.edgeEntry;
     fillPalette(palette, p.parameters, optionsFromColourFlags(p.optionBits), p.first);
+    palette.entries.front() = p.firstEntry;
+    palette.entries.back() = p.lastEntry;
 }
 
 std::optional<JobPalette> describePalette(const AppState& app)
@@ -219,8 +219,8 @@ std::optional<JobPalette> describePalette(const AppState& app)
     p.hash = paletteHash(app.palette);
     for (const std::int32_t first : {0, 1}) {
         p.first = first;
-        p.edgeEntry =
-            app.palette.entries[first == 0 ? static_cast<std::size_t>(Palette::kWrap) : 0];
+        p.firstEntry = app.palette.entries.front();
+        p.lastEntry = app.palette.entries.back();
         Palette again;
         generateJobPalette(again, p);
         if (paletteHash(again) == p.hash && again.entries == app.palette.entries) {
@@ -318,8 +318,8 @@ std::string formatMovieJob(const MovieJob& job)
             out << ' ' << hexFloat(static_cast<double>(v));
         }
     }
-    out << " options " << p.optionBits << " first " << p.first << " edge " << p.edgeEntry
-        << " hash " << hashText(p.hash) << '\n';
+    out << " options " << p.optionBits << " first " << p.first << " ends " << p.firstEntry << ' '
+        << p.lastEntry << " hash " << hashText(p.hash) << '\n';
     out << "frames " << job.frames.size() << '\n';
     for (const JobFrame& f : job.frames) {
         out << "frame " << f.counter << " iter " << f.iterMax << " pot " << hexFloat(f.potValue)
@@ -400,7 +400,7 @@ std::optional<MovieJob> parseMovieJob(std::string_view text, std::string& error)
         job.bailout = doubleValue(line("bailout", 1)[0]);
         job.colourFlags = wholeValue<std::uint32_t>(line("colour-flags", 1)[0]);
         job.paletteOffset = wholeValue<std::int32_t>(line("palette-offset", 1)[0]);
-        w = line("palette", 17);
+        w = line("palette", 18);
         JobPalette& p = job.palette;
         std::size_t i = 0;
         for (auto* channel : {&p.parameters.start, &p.parameters.step, &p.parameters.stop}) {
@@ -410,8 +410,9 @@ std::optional<MovieJob> parseMovieJob(std::string_view text, std::string& error)
         }
         p.optionBits = wholeValue<std::uint32_t>(word(w, 9, "options"));
         p.first = wholeValue<std::int32_t>(word(w, 11, "first"));
-        p.edgeEntry = wholeValue<std::uint32_t>(word(w, 13, "edge"));
-        p.hash = wholeValue<std::uint64_t>(word(w, 15, "hash"), 16);
+        p.firstEntry = wholeValue<std::uint32_t>(word(w, 13, "ends"));
+        p.lastEntry = wholeValue<std::uint32_t>(w[15]);
+        p.hash = wholeValue<std::uint64_t>(word(w, 16, "hash"), 16);
         if (p.first != 0 && p.first != 1) {
             throw Bad{"the palette's first entry is 0 or 1"};
         }

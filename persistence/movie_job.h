@@ -52,14 +52,16 @@ struct JobFrame
 };
 
 /// How the palette table is generated again: parameters, options, the first entry generated
-/// (0, or 1 after a random palette) and the one entry outside the generated run. `hash`
-/// checks the whole table.
+/// (0, or 1 after a random palette), and the two end entries as the table holds them (a
+/// render blacks out entry 0 in some drawing modes; the generator leaves one end alone).
+/// `hash` checks the whole table.
 struct JobPalette
 {
     PaletteParameters parameters;
     std::uint32_t optionBits = 0;
     std::int32_t first = 0;
-    std::uint32_t edgeEntry = 0;
+    std::uint32_t firstEntry = 0;
+    std::uint32_t lastEntry = 0;
     std::uint64_t hash = 0;
 
     bool operator==(const JobPalette&) const = default;
