@@ -449,6 +449,7 @@ std::optional<MovieJob> parseMovieJob(std::string_view text, std::string& error)
         }
         line("end", 0);
         if (lineNo != lines.size()) {
+            ++lineNo;
             throw Bad{"text after 'end'"};
         }
         return job;
