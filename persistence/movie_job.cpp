@@ -8,7 +8,9 @@
 #include "persistence/parameter_files.h"
 #include "persistence/picture_writer.h"
 
+#include <algorithm>
 #include <bit>
+#include <cctype>
 #include <charconv>
 #include <cinttypes>
 #include <cmath>
@@ -604,8 +606,28 @@ JobFolderResult saveJobFolder(AppState& app, ViewObserver& observer, const std::
 
 std::string jobCommand(const std::string& folder, std::int32_t first, std::int32_t last)
 {
+    // The command is meant to be pasted into a shell: a folder with blanks or quotes stays
+    // one word.
+    const bool plain = !folder.empty() && std::all_of(folder.begin(), folder.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+               std::string_view("/._-+,:@").find(c) != std::string_view::npos;
+    });
+    std::string word;
+    if (plain) {
+        word = folder;
+    } else {
+        word.push_back('\'');
+        for (const char c : folder) {
+            if (c == '\'') {
+                word.append("'\\''");
+            } else {
+                word.push_back(c);
+            }
+        }
+        word.push_back('\'');
+    }
     return "quorvalis-render --movie-frames " + std::to_string(first) + ".." +
-           std::to_string(last) + " --job " + folder;
+           std::to_string(last) + " --job " + word;
 }
 
 } // namespace qv

@@ -132,7 +132,8 @@ struct JobFolderResult
 /// and ends at its last frame, as after planMovieJob.
 JobFolderResult saveJobFolder(AppState& app, ViewObserver& observer, const std::string& folder);
 
-/// The command that renders frames `first`..`last` of the job in `folder`.
+/// The command that renders frames `first`..`last` of the job in `folder`, the folder quoted
+/// for a shell where it needs to be.
 std::string jobCommand(const std::string& folder, std::int32_t first, std::int32_t last);
 
 } // namespace qv

@@ -158,5 +158,17 @@ TEST(MovieJob, DamagedManifestsAreRefusedWithTheLineAtFault)
     }
 }
 
+TEST(MovieJob, CommandsToPasteIntoAShell)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"/srv/jobs/spiral-1", "/srv/jobs/spiral-1"},
+        {"/home/me/My movies", "'/home/me/My movies'"},
+        {"it's", "'it'\\''s'"},
+    };
+    for (const auto& [folder, word] : cases) {
+        EXPECT_EQ(jobCommand(folder, 0, 71), "quorvalis-render --movie-frames 0..71 --job " + word);
+    }
+}
+
 } // namespace
 } // namespace qv::test
