@@ -9,11 +9,9 @@
 #include "persistence/picture_writer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -4,7 +4,7 @@
 #include "persistence/movie_job.h"
 #include "tests/persistence/persistence_test_support.h"
 
-#include <cfloat>
+#include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
