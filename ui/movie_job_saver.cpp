@@ -14,6 +14,13 @@ namespace fs = std::filesystem;
 bool folderTakesJob(const std::string& folder)
 {
     std::error_code error;
+    const fs::file_status status = fs::symlink_status(folder, error);
+    if (status.type() == fs::file_type::not_found) {
+        return true;
+    }
+    if (!fs::is_directory(status)) {
+        return false;
+    }
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         if (name != kManifestName && name != kJobFramesName && name != "movie.fra" &&
@@ -30,9 +37,13 @@ void offerMovieJob(AppState& app, ShellObserver& observer, Prompts& prompts,
     if (!prompts.askYesNo(kMovieJobQuestion)) {
         return;
     }
-    const std::string folder = prompts.chooseFolder(kMovieJobFolderTitle, initialFolder);
+    std::string folder = prompts.chooseFolder(kMovieJobFolderTitle, initialFolder);
     if (folder.empty()) {
         return;
+    }
+    // The folder dialog makes no new folder, and a job must not mix with other files.
+    if (!folderTakesJob(folder)) {
+        folder = (fs::path(folder) / kMovieJobSubfolder).string();
     }
     if (!folderTakesJob(folder)) {
         prompts.message("The folder\n" + folder +

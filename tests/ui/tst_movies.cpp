@@ -125,20 +125,26 @@ private slots:
         QTemporaryDir folder;
         useFolder(*f, folder);
         const std::string base = folder.path().toStdString() + "/";
-        const std::string job = base + "job";
-        fs::create_directories(job);
-        std::ofstream(base + "notes.txt") << "x";
+        const std::string crowded = base + "crowded";
+        fs::create_directories(crowded + "/movie-job");
+        for (const std::string& other : {crowded + "/notes.txt", crowded + "/movie-job/a.txt"}) {
+            std::ofstream(other) << "x";
+        }
         const std::string xmin = f->app.view.mandelbrot.xmin.text;
-        // A folder with other files is refused; an empty one takes the job.
-        for (const std::string& chosen : {folder.path().toStdString(), job}) {
+        // A folder with other files takes the job in its movie-job folder, unless that holds
+        // other files too.
+        for (const std::string& chosen : {crowded, base}) {
             f->prompts.answer("no");
             f->prompts.answer("yes");
             f->prompts.answer(chosen);
             f->program.dispatchCommand(CommandId::MakeMovieToDisk);
         }
+        const std::string job = base + "movie-job";
         const std::vector<std::string> texts = f->prompts.texts();
         QCOMPARE(texts[1], std::string(qv::kMovieJobQuestion));
-        QVERIFY2(texts[3].find("holds other files") != std::string::npos, texts[3].c_str());
+        QCOMPARE(texts[3], "The folder\n" + crowded +
+                               "/movie-job\nholds other files. Choose an empty folder, or one "
+                               "with a movie job.");
         QVERIFY2(texts.back().find("quorvalis-render --movie-frames 0..71 --job " + job) !=
                      std::string::npos,
                  texts.back().c_str());
