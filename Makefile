@@ -7,7 +7,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_OPTS ?=
 CLANG_FORMAT ?= clang-format
 
-.PHONY: all deps build run package test test-fast test-san test-tsan bench format format-check clean
+.PHONY: all deps build run package test test-fast test-san test-tsan test-farm bench format format-check clean
 
 all: build
 
@@ -53,6 +53,14 @@ test-tsan: deps
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/video/tsan-ffmpeg.supp \
 	    ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L core \
 	    -R '^(Renderers|RenderEntry|FrameFeed)\.'
+
+# A one-node Slurm cluster of its own, in a temporary folder, renders a movie job as a job
+# array; the frames must be those of a single-process run. The output stays in
+# $(BUILD)/test-farm.log.
+test-farm: build
+	./scripts/install-farm-deps
+	./scripts/test-farm $(BUILD) >$(BUILD)/test-farm.log 2>&1; status=$$?; \
+	    cat $(BUILD)/test-farm.log; exit $$status
 
 bench: build
 	./$(BUILD)/bench/qv_bench

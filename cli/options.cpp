@@ -3,6 +3,7 @@
 
 #include "app/movie.h"
 #include "base/number_text.h"
+#include "cli/movie_job.h"
 #include "persistence/picture_writer.h"
 
 #include <charconv>
@@ -140,7 +141,11 @@ public:
         if (options.mandelbrot && options.julia) {
             throw Problem{"--mandelbrot and --julia cannot be given together"};
         }
-        if (options.movieFrames.has_value() != !options.frameFolder.empty()) {
+        if (const auto problem = jobOptionProblem(options)) {
+            throw Problem{*problem};
+        }
+        if (options.jobFolder.empty() &&
+            options.movieFrames.has_value() != !options.frameFolder.empty()) {
             throw Problem{options.movieFrames ? "--movie-frames needs --out DIR"
                                               : "--out DIR goes with --movie-frames"};
         }
@@ -220,6 +225,12 @@ private:
             options.frameFolder = next();
             if (options.frameFolder.empty()) {
                 throw Problem{"--out: the folder name is empty"};
+            }
+        } else if (name == "--movie-job" || name == "--job") {
+            std::string& folder = name == "--job" ? options.jobFolder : options.movieJob;
+            folder = next();
+            if (folder.empty()) {
+                throw Problem{name + ": the folder name is empty"};
             }
         } else if (name == "-q" || name == "--quiet") {
             flag(options.quiet);
@@ -342,6 +353,12 @@ computed by the same engine and saved by the same writer as in QUORVALIS.
       --out DIR           the folder the movie's frames go to (with --movie-frames)
       --unzoom F          the unzoom factor between frames, above 1 (default 1.02)
       --unzoom-video      name the frames so that the movie plays outwards
+      --movie-job DIR     write the movie as a job for many machines into DIR: the
+                          parameter file, the manifest movie.qvjob (every setting and each
+                          frame's view) and the folder DIR/frames; nothing is rendered
+      --job DIR           with --movie-frames A..B: render frames A to B of the job in DIR
+                          into DIR/frames, skipping those already there; any machine, any
+                          order, the same bytes
   -q, --quiet             no progress bar and no closing line
   -h, --help              show this help
       --version           show the version

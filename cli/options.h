@@ -71,6 +71,8 @@ struct Options
     std::string frameFolder;           ///< --out: where the movie's frames go
     std::optional<float> unzoomFactor; ///< "Unzoom:", which parameter files do not keep
     bool unzoomVideo = false;          ///< "Unzoom video"
+    std::string movieJob;              ///< --movie-job: the folder a movie job is written to
+    std::string jobFolder;             ///< --job: the movie job --movie-frames renders from
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -10,6 +10,7 @@
 #include "base/file_io.h"
 #include "cli/headless_host.h"
 #include "cli/info.h"
+#include "cli/movie_job.h"
 #include "cli/raw_file.h"
 #include "engine/view_state.h"
 #include "imaging/movie_frames.h"
@@ -164,6 +165,10 @@ public:
         applyOptions();
         if (interrupted()) {
             return stopWithoutWriting();
+        }
+        if (!m_options.movieJob.empty() || !m_options.jobFolder.empty()) {
+            return runMovieJob(
+                {m_app, m_services, m_progress, m_observer, m_options, m_environment});
         }
         if (m_options.info) {
             const std::string info = infoText(m_app);

@@ -7,6 +7,7 @@
 #include "persistence/backup_copies.h"
 #include "persistence/picture_writer.h"
 #include "ui/menu_window.h"
+#include "ui/movie_job_saver.h"
 #include "ui/picture_window.h"
 #include "ui/qt_program.h"
 
@@ -85,6 +86,7 @@ void MovieRunner::movieToDisk()
     const std::int32_t autosave = std::exchange(m_app.settings.autosaveParameter, 0);
     if (!m_prompts.askYesNo(kMovieQuestion)) {
         m_app.settings.autosaveParameter = autosave;
+        offerMovieJob(m_app, m_program, m_prompts, programFolder());
         return;
     }
     m_program.closeOpenDialogs();

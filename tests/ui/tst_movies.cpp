@@ -3,6 +3,7 @@
 #include "app/movie.h"
 #include "tests/support/folder_files.h"
 #include "tests/ui/support/program_fixture.h"
+#include "ui/movie_job_saver.h"
 #include "ui/movie_runner.h"
 
 #include <filesystem>
@@ -115,6 +116,59 @@ private slots:
         }
         names.push_back("notes.txt");
         QCOMPARE(namesIn(frames), names);
+    }
+
+    void aJobSavedInsteadRendersToTheFramesOfTheMovie()
+    {
+        auto f = programAt(32, 24);
+        QVERIFY(f);
+        QTemporaryDir folder;
+        useFolder(*f, folder);
+        const std::string base = folder.path().toStdString() + "/";
+        const std::string crowded = base + "crowded";
+        fs::create_directories(crowded + "/movie-job");
+        for (const std::string& other : {crowded + "/notes.txt", crowded + "/movie-job/a.txt"}) {
+            std::ofstream(other) << "x";
+        }
+        const std::string xmin = f->app.view.mandelbrot.xmin.text;
+        // A folder with other files takes the job in its movie-job folder, unless that holds
+        // other files too.
+        for (const std::string& chosen : {crowded, base}) {
+            f->prompts.answer("no");
+            f->prompts.answer("yes");
+            f->prompts.answer(chosen);
+            f->program.dispatchCommand(CommandId::MakeMovieToDisk);
+        }
+        const std::string job = base + "movie-job";
+        const std::vector<std::string> texts = f->prompts.texts();
+        QCOMPARE(texts[1], std::string(qv::kMovieJobQuestion));
+        QCOMPARE(texts[3], "The folder\n" + crowded +
+                               "/movie-job\nholds other files. Choose an empty folder, or one "
+                               "with a movie job.");
+        QVERIFY2(texts.back().find("quorvalis-render --movie-frames 0..71 --job " + job) !=
+                     std::string::npos,
+                 texts.back().c_str());
+        QCOMPARE(f->app.view.mandelbrot.xmin.text, xmin);
+        QCOMPARE(f->app.shell.animationRunning, 0);
+        QVERIFY(f->picture().isEnabled());
+
+        // The movie itself, its video dialog cancelled; then the job in two slices.
+        f->prompts.answer("yes");
+        f->prompts.answer(std::string());
+        f->program.dispatchCommand(CommandId::MakeMovieToDisk);
+        for (const char* range : {"40..80", "0..39"}) {
+            QProcess render;
+            render.start(QStringLiteral(QV_RENDER_PROGRAM),
+                         {"-q", "--movie-frames", range, "--job", QString::fromStdString(job)});
+            QVERIFY(render.waitForFinished(60000));
+            QCOMPARE(render.exitCode(), 0);
+        }
+        const std::string frames = f->program.movies().frameFolder();
+        const std::vector<std::string> names = namesIn(frames);
+        QCOMPARE(names.size(), std::size_t{72});
+        for (const std::string& name : names) {
+            QVERIFY2(bytesOf(job + "/frames/" + name) == bytesOf(frames + name), name.c_str());
+        }
     }
 
     void escapeStopsTheMovieAndOffersToSaveTheView()
