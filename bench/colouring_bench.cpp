@@ -1,5 +1,6 @@
 // Speed of the colour pass and of building the picture for a 640 x 480 Mandelbrot view, plain
 // and shaded ("Smooth color").
+#include "bench/thread_clock.h"
 #include "engine/colouring.h"
 #include "engine/iteration_buffer.h"
 #include "engine/picture_buffer.h"
@@ -8,7 +9,6 @@
 #include <benchmark/benchmark.h>
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 
 namespace {
 
@@ -91,15 +91,6 @@ void BM_ColourPassAndPicture_Mode1ByPotentialSmooth(benchmark::State& state)
     runPass(state, qv::ColourSettings::kColourByPotential | qv::ColourSettings::kSmoothColour);
 }
 
-/// The processor seconds this thread has used: unlike the wall clock, they leave out the time
-/// that other programs on a busy machine take from it.
-double threadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 /// One colour pass and picture over a fresh copy of the kernel results; returns the processor
 /// seconds it took.
 double timedPass(const qv::IterationBuffer& results, qv::IterationBuffer& buffer,
@@ -107,11 +98,11 @@ double timedPass(const qv::IterationBuffer& results, qv::IterationBuffer& buffer
                  qv::PictureBuffer& picture)
 {
     buffer.counts = results.counts;
-    const double start = threadSeconds();
+    const double start = qv::bench::threadSeconds();
     qv::colourPass(buffer, settings, palette);
     qv::buildPicture(picture, buffer, palette, settings.drawingMode, settings.paletteOffset);
     benchmark::DoNotOptimize(picture.pixels.data());
-    return threadSeconds() - start;
+    return qv::bench::threadSeconds() - start;
 }
 
 // The plain and the shaded pass in turns, so that a busy machine slows both alike. The time
