@@ -379,10 +379,10 @@ inline Unshaded unshadedPixel(const ColourConstants& c, std::int32_t n, float a,
 constexpr std::size_t kShadeBlock = 256;
 
 /// The colour pass with smooth colour over entries begin..end - 1, a block at a time: first
-/// every pixel's unshaded value and palette colour, then the quick shades of the whole block
-/// in one loop without branches, which the compiler vectorises and which keeps the long
-/// latencies of one pixel's index, lookup and products from stalling the next. Returns how
-/// many of the pixels did not escape.
+/// every pixel's unshaded value, then the palette colours, then the quick shades of the whole
+/// block two pixels at a time without branches, so that the long latencies of one pixel's
+/// index, lookup and products do not stall the next; the extended logarithm only for the
+/// pixels left pending. Returns how many of the pixels did not escape.
 std::int64_t shadedPass(const ColourConstants& c, const Palette& palette, std::int32_t* counts,
                         const float* a, const float* b, std::size_t begin, std::size_t end)
 {
