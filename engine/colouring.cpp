@@ -188,20 +188,20 @@ std::int32_t shadingStep(const ColourConstants& c, const Palette& palette, std::
     return finishedColour(shades[0], shades[1], shades[2]);
 }
 
-/// quickShades for `count` pixels (an even number) at once, two to a vector register. Where
-/// shaded[j] is set (all bits) and quickShades would decide, values[j] becomes the finished
-/// colour from colours[j] and log2s[j]; where it is set and quickShades would not, pending[j]
-/// is set instead and values[j] left. Returns whether any pixel is pending. Written with SSE2,
-/// which every x86-64 processor has, because the compiler vectorises no such loop while
-/// floating-point comparisons may trap. Every comparison is false for NaN, so an s that is
-/// not a positive finite number, whose f is infinite or NaN, is pending.
+/// quickShades for `count` pixels (a multiple of four) at once, two to a vector register of
+/// doubles and four to one of integers. Where shaded[j] is set (all bits) and quickShades would
+/// decide, values[j] becomes the finished colour from colours[j] and log2s[j]; where it is set
+/// and quickShades would not, pending[j] is set instead and values[j] left. Returns whether
+/// any pixel is pending. Written with SSE2, which every x86-64 processor has, because the
+/// compiler vectorises no such loop while floating-point comparisons may trap. Every
+/// comparison is false for NaN, so an s that is not a positive finite number, whose f is
+/// infinite or NaN, is pending.
 bool quickShadesOfBlock(const ColourConstants& c, const std::uint32_t* colours, const double* log2s,
                         const std::int32_t* shaded, std::int32_t* values, std::int32_t* pending,
                         std::size_t count)
 {
-    const auto slope = static_cast<double>(c.shadeSlope);
     const auto base = static_cast<double>(c.shadeBase);
-    const __m128d slopes = _mm_set1_pd(slope);
+    const __m128d slopes = _mm_set1_pd(static_cast<double>(c.shadeSlope));
     const __m128d bases = _mm_set1_pd(base);
     const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
     // limit = 0.5 - margin (1 + 255 (|slope log2s| + |base|)) = limit0 - limitSlope |slope log2s|
@@ -212,15 +212,17 @@ bool quickShadesOfBlock(const ColourConstants& c, const std::uint32_t* colours, 
     const __m128i byte = _mm_set1_epi32(0xFF);
     const __m128i signBit = _mm_set1_epi16(static_cast<std::int16_t>(0x8000));
     const __m128i saturation = _mm_set1_epi16(static_cast<std::int16_t>(0x8000 + 255));
-    __m128i anyPending = _mm_setzero_si128();
-    for (std::size_t j = 0; j < count; j += 2) {
+    const __m128i zero = _mm_setzero_si128();
+
+    // The rounded products (blue, green, red) of pixels j and j + 1 in the low halves of
+    // rounded[], and whether every one is clear of a rounding boundary.
+    const auto pair = [&](std::size_t j, __m128i(&rounded)[3]) {
         const __m128d slopeLog = _mm_mul_pd(slopes, _mm_loadu_pd(log2s + j));
         const __m128d f = _mm_add_pd(slopeLog, bases);
         const __m128d limit =
             _mm_sub_pd(limit0, _mm_mul_pd(limitSlope, _mm_and_pd(slopeLog, absMask)));
         __m128d clear = _mm_cmplt_pd(_mm_and_pd(f, absMask), fBound);
         const __m128i colour = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(colours + j));
-        __m128i rounded[3];
         for (int k = 0; k < 3; ++k) {
             const __m128i value = _mm_and_si128(_mm_srli_epi32(colour, 8 * k), byte);
             const __m128d product = _mm_mul_pd(_mm_cvtepi32_pd(value), f);
@@ -230,30 +232,41 @@ bool quickShadesOfBlock(const ColourConstants& c, const std::uint32_t* colours, 
             // Out of range (only where f is not clear) the conversion gives INT32_MIN.
             rounded[k] = _mm_cvttpd_epi32(nearest);
         }
-        // Words b0 b1 g0 g1 r0 r1, each min(unsigned value, 255) (a negative one is 255); the
-        // signed saturation of the pack keeps that, and the sign flips make the signed minimum
-        // an unsigned one.
-        const __m128i words = _mm_xor_si128(
-            _mm_min_epi16(_mm_xor_si128(_mm_packs_epi32(_mm_unpacklo_epi64(rounded[0], rounded[1]),
-                                                        rounded[2]),
-                                        signBit),
-                          saturation),
-            signBit);
-        // Bytes b0 b1 g0 g1 r0 r1 to the two pixels' words 0x00RRGGBB.
-        const __m128i bytes = _mm_packus_epi16(words, words);
-        const __m128i pairs = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 2));
-        const __m128i colours2 = _mm_unpacklo_epi16(pairs, _mm_srli_si128(pairs, 8));
-        // The two 64-bit lanes of the mask to the two low 32-bit ones.
-        const __m128i decided = _mm_shuffle_epi32(_mm_castpd_si128(clear), 0x08);
-        const __m128i shade = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(shaded + j));
+        return clear;
+    };
+    // min(unsigned value, 255) in 16-bit lanes, so a negative value is 255: the sign flips make
+    // the signed minimum an unsigned one.
+    const auto saturate = [&](__m128i words) {
+        return _mm_xor_si128(_mm_min_epi16(_mm_xor_si128(words, signBit), saturation), signBit);
+    };
+
+    __m128i anyPending = zero;
+    for (std::size_t j = 0; j < count; j += 4) {
+        __m128i first[3];
+        __m128i second[3];
+        const __m128d clearFirst = pair(j, first);
+        const __m128d clearSecond = pair(j + 2, second);
+        // The signed saturation of the packs keeps min(unsigned value, 255).
+        const __m128i blueGreen = saturate(_mm_packs_epi32(
+            _mm_unpacklo_epi64(first[0], second[0]), _mm_unpacklo_epi64(first[1], second[1])));
+        const __m128i red4 = _mm_unpacklo_epi64(first[2], second[2]);
+        const __m128i reds = saturate(_mm_packs_epi32(red4, red4));
+        // Bytes b0..b3 g0..g3 r0..r3 to the four pixels' words 0x00RRGGBB.
+        const __m128i bytes = _mm_packus_epi16(blueGreen, reds);
+        const __m128i lowWords = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 4));
+        const __m128i redWords = _mm_unpacklo_epi8(_mm_srli_si128(bytes, 8), zero);
+        const __m128i shades = _mm_unpacklo_epi16(lowWords, redWords);
+        // The four 64-bit masks to four 32-bit ones.
+        const __m128i decided = _mm_castps_si128(_mm_shuffle_ps(
+            _mm_castpd_ps(clearFirst), _mm_castpd_ps(clearSecond), _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128i shade = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shaded + j));
         const __m128i take = _mm_and_si128(shade, decided);
         const __m128i wait = _mm_andnot_si128(decided, shade);
-        const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + j));
-        const __m128i result =
-            _mm_or_si128(_mm_and_si128(take, _mm_sub_epi32(_mm_setzero_si128(), colours2)),
-                         _mm_andnot_si128(take, old));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(values + j), result);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(pending + j), wait);
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j));
+        const __m128i result = _mm_or_si128(_mm_and_si128(take, _mm_sub_epi32(zero, shades)),
+                                            _mm_andnot_si128(take, old));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(values + j), result);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pending + j), wait);
         anyPending = _mm_or_si128(anyPending, wait);
     }
     return _mm_movemask_epi8(anyPending) != 0;
@@ -387,12 +400,13 @@ std::int64_t shadedPass(const ColourConstants& c, const Palette& palette, std::i
                         const float* a, const float* b, std::size_t begin, std::size_t end)
 {
     const std::int64_t offset = c.paletteOffset;
-    // One entry more than a block, for the pair of an odd count's last pixel.
-    std::int32_t values[kShadeBlock + 1];
-    std::int32_t shaded[kShadeBlock + 1];
-    std::uint32_t colours[kShadeBlock + 1];
-    double log2s[kShadeBlock + 1];
-    std::int32_t pending[kShadeBlock + 1];
+    // Up to three entries more than a block, for the last group of four.
+    constexpr std::size_t kRoom = kShadeBlock + 3;
+    std::int32_t values[kRoom];
+    std::int32_t shaded[kRoom];
+    std::uint32_t colours[kRoom];
+    double log2s[kRoom];
+    std::int32_t pending[kRoom];
     std::int64_t inside = 0;
     for (std::size_t first = begin; first < end; first += kShadeBlock) {
         const std::size_t count = std::min(kShadeBlock, end - first);
@@ -409,11 +423,14 @@ std::int64_t shadedPass(const ColourConstants& c, const Palette& palette, std::i
         for (std::size_t j = 0; j < count; ++j) {
             colours[j] = palette.colourAt(offset + values[j]);
         }
-        values[count] = 0;
-        shaded[count] = 0;
-        colours[count] = 0u;
-        log2s[count] = 0.0;
-        if (quickShadesOfBlock(c, colours, log2s, shaded, values, pending, count + count % 2)) {
+        const std::size_t groups = (count + 3) / 4 * 4;
+        for (std::size_t j = count; j < groups; ++j) { // not shaded, never read
+            values[j] = 0;
+            shaded[j] = 0;
+            colours[j] = 0u;
+            log2s[j] = 0.0;
+        }
+        if (quickShadesOfBlock(c, colours, log2s, shaded, values, pending, groups)) {
             for (std::size_t j = 0; j < count; ++j) {
                 if (pending[j] != 0) {
                     std::uint32_t channels[3] = {};
