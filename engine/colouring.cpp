@@ -188,77 +188,74 @@ std::int32_t shadingStep(const ColourConstants& c, const Palette& palette, std::
     return finishedColour(shades[0], shades[1], shades[2]);
 }
 
-/// quickShades for `count` pixels (a multiple of four) at once, two to a vector register of
-/// doubles and four to one of integers. Where shaded[j] is set (all bits) and quickShades would
-/// decide, values[j] becomes the finished colour from colours[j] and log2s[j]; where it is set
-/// and quickShades would not, pending[j] is set instead and values[j] left. Returns whether
-/// any pixel is pending. Written with SSE2, which every x86-64 processor has, because the
-/// compiler vectorises no such loop while floating-point comparisons may trap. Every
-/// comparison is false for NaN, so an s that is not a positive finite number, whose f is
-/// infinite or NaN, is pending.
+/// How far from a half, relative to 1 + 255 |f|, a product formed in float must lie for its
+/// rounding to be that of the extended one: f rounded to float and the float product are each
+/// within 2^-24 of their size, so the product within 2^-23 (255 |f|) of the extended one; the
+/// double logarithm's few units of 2^-52 add far less than the 2^-22 that the 1 allows.
+constexpr float kFloatShadeMargin = 0x1p-22f;
+
+/// Added and subtracted in float, it rounds a value below 2^22 in magnitude to an integer.
+constexpr float kFloatRoundingShift = 0x1.8p23f;
+
+/// The quick shades of `count` pixels (a multiple of four) at once, four to a register, with
+/// the products in float: where shaded[j] is set (all bits) and the products are clear of a
+/// rounding boundary by the float margin, values[j] becomes the finished colour from
+/// colours[j] and log2s[j]; where it is set and they are not, pending[j] is set instead and
+/// values[j] left. Returns whether any pixel is pending. Written with SSE2, which every x86-64
+/// processor has, because the compiler vectorises no such loop while floating-point
+/// comparisons may trap. Every comparison is false for NaN, so an s that is not a positive
+/// finite number, whose f is infinite or NaN, is pending.
 bool quickShadesOfBlock(const ColourConstants& c, const std::uint32_t* colours, const double* log2s,
                         const std::int32_t* shaded, std::int32_t* values, std::int32_t* pending,
                         std::size_t count)
 {
-    const auto base = static_cast<double>(c.shadeBase);
     const __m128d slopes = _mm_set1_pd(static_cast<double>(c.shadeSlope));
-    const __m128d bases = _mm_set1_pd(base);
-    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-    // limit = 0.5 - margin (1 + 255 (|slope log2s| + |base|)) = limit0 - limitSlope |slope log2s|
-    const __m128d limit0 = _mm_set1_pd(0.5 - kShadeMargin * (1.0 + 255.0 * std::fabs(base)));
-    const __m128d limitSlope = _mm_set1_pd(kShadeMargin * 255.0);
-    const __m128d shift = _mm_set1_pd(kRoundingShift);
-    const __m128d fBound = _mm_set1_pd(1e6);
+    const __m128d bases = _mm_set1_pd(static_cast<double>(c.shadeBase));
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    // limit = 0.5 - margin (1 + 255 |f|) = limit0 - limitSlope |f|
+    const __m128 limit0 = _mm_set1_ps(0.5f - kFloatShadeMargin);
+    const __m128 limitSlope = _mm_set1_ps(kFloatShadeMargin * 255.0f);
+    const __m128 shift = _mm_set1_ps(kFloatRoundingShift);
+    const __m128 fBound = _mm_set1_ps(1e4f); // keeps 255 |f| below 2^22
     const __m128i byte = _mm_set1_epi32(0xFF);
     const __m128i signBit = _mm_set1_epi16(static_cast<std::int16_t>(0x8000));
     const __m128i saturation = _mm_set1_epi16(static_cast<std::int16_t>(0x8000 + 255));
     const __m128i zero = _mm_setzero_si128();
-
-    // The rounded products (blue, green, red) of pixels j and j + 1 in the low halves of
-    // rounded[], and whether every one is clear of a rounding boundary.
-    const auto pair = [&](std::size_t j, __m128i(&rounded)[3]) {
-        const __m128d slopeLog = _mm_mul_pd(slopes, _mm_loadu_pd(log2s + j));
-        const __m128d f = _mm_add_pd(slopeLog, bases);
-        const __m128d limit =
-            _mm_sub_pd(limit0, _mm_mul_pd(limitSlope, _mm_and_pd(slopeLog, absMask)));
-        __m128d clear = _mm_cmplt_pd(_mm_and_pd(f, absMask), fBound);
-        const __m128i colour = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(colours + j));
-        for (int k = 0; k < 3; ++k) {
-            const __m128i value = _mm_and_si128(_mm_srli_epi32(colour, 8 * k), byte);
-            const __m128d product = _mm_mul_pd(_mm_cvtepi32_pd(value), f);
-            const __m128d nearest = _mm_sub_pd(_mm_add_pd(product, shift), shift);
-            clear = _mm_and_pd(
-                clear, _mm_cmplt_pd(_mm_and_pd(_mm_sub_pd(product, nearest), absMask), limit));
-            // Out of range (only where f is not clear) the conversion gives INT32_MIN.
-            rounded[k] = _mm_cvttpd_epi32(nearest);
-        }
-        return clear;
-    };
-    // min(unsigned value, 255) in 16-bit lanes, so a negative value is 255: the sign flips make
-    // the signed minimum an unsigned one.
+    // min(unsigned value, 255) in 16-bit lanes, so that a negative value is 255: the sign
+    // flips make the signed minimum an unsigned one.
     const auto saturate = [&](__m128i words) {
         return _mm_xor_si128(_mm_min_epi16(_mm_xor_si128(words, signBit), saturation), signBit);
     };
 
     __m128i anyPending = zero;
     for (std::size_t j = 0; j < count; j += 4) {
-        __m128i first[3];
-        __m128i second[3];
-        const __m128d clearFirst = pair(j, first);
-        const __m128d clearSecond = pair(j + 2, second);
+        // f in double, then in float.
+        const __m128d fLow = _mm_add_pd(_mm_mul_pd(slopes, _mm_loadu_pd(log2s + j)), bases);
+        const __m128d fHigh = _mm_add_pd(_mm_mul_pd(slopes, _mm_loadu_pd(log2s + j + 2)), bases);
+        const __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(fLow), _mm_cvtpd_ps(fHigh));
+        const __m128 absF = _mm_and_ps(f, absMask);
+        const __m128 limit = _mm_sub_ps(limit0, _mm_mul_ps(limitSlope, absF));
+        __m128 clear = _mm_cmplt_ps(absF, fBound);
+        const __m128i colour = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours + j));
+        __m128i rounded[3];
+        for (int k = 0; k < 3; ++k) {
+            const __m128i value = _mm_and_si128(_mm_srli_epi32(colour, 8 * k), byte);
+            const __m128 product = _mm_mul_ps(_mm_cvtepi32_ps(value), f);
+            const __m128 nearest = _mm_sub_ps(_mm_add_ps(product, shift), shift);
+            clear = _mm_and_ps(
+                clear, _mm_cmplt_ps(_mm_and_ps(_mm_sub_ps(product, nearest), absMask), limit));
+            // Out of range (only where f is not clear) the conversion gives INT32_MIN.
+            rounded[k] = _mm_cvttps_epi32(nearest);
+        }
         // The signed saturation of the packs keeps min(unsigned value, 255).
-        const __m128i blueGreen = saturate(_mm_packs_epi32(
-            _mm_unpacklo_epi64(first[0], second[0]), _mm_unpacklo_epi64(first[1], second[1])));
-        const __m128i red4 = _mm_unpacklo_epi64(first[2], second[2]);
-        const __m128i reds = saturate(_mm_packs_epi32(red4, red4));
+        const __m128i blueGreen = saturate(_mm_packs_epi32(rounded[0], rounded[1]));
+        const __m128i reds = saturate(_mm_packs_epi32(rounded[2], rounded[2]));
         // Bytes b0..b3 g0..g3 r0..r3 to the four pixels' words 0x00RRGGBB.
         const __m128i bytes = _mm_packus_epi16(blueGreen, reds);
         const __m128i lowWords = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 4));
         const __m128i redWords = _mm_unpacklo_epi8(_mm_srli_si128(bytes, 8), zero);
         const __m128i shades = _mm_unpacklo_epi16(lowWords, redWords);
-        // The four 64-bit masks to four 32-bit ones.
-        const __m128i decided = _mm_castps_si128(_mm_shuffle_ps(
-            _mm_castpd_ps(clearFirst), _mm_castpd_ps(clearSecond), _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128i decided = _mm_castps_si128(clear);
         const __m128i shade = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shaded + j));
         const __m128i take = _mm_and_si128(shade, decided);
         const __m128i wait = _mm_andnot_si128(decided, shade);
@@ -393,7 +390,7 @@ constexpr std::size_t kShadeBlock = 256;
 
 /// The colour pass with smooth colour over entries begin..end - 1, a block at a time: first
 /// every pixel's unshaded value, then the palette colours, then the quick shades of the whole
-/// block two pixels at a time without branches, so that the long latencies of one pixel's
+/// block four pixels at a time without branches, so that the long latencies of one pixel's
 /// index, lookup and products do not stall the next; the extended logarithm only for the
 /// pixels left pending. Returns how many of the pixels did not escape.
 std::int64_t shadedPass(const ColourConstants& c, const Palette& palette, std::int32_t* counts,
