@@ -377,16 +377,13 @@ IterationBuffer escapeResults(std::int32_t w, std::int32_t h, double x0, double 
             const double ci = y0 + size * j / w;
             double zr = cr;
             double zi = ci;
-            std::int32_t n = 0;
-            for (std::int32_t k = 1; k <= iterMax && n == 0; ++k) {
-                if (zr * zr + zi * zi > bailout) {
-                    n = k;
-                } else {
-                    const double t = zr * zr - zi * zi + cr;
-                    zi = 2.0 * zr * zi + ci;
-                    zr = t;
-                }
+            std::int32_t k = 1;
+            for (; k <= iterMax && zr * zr + zi * zi <= bailout; ++k) {
+                const double t = zr * zr - zi * zi + cr;
+                zi = 2.0 * zr * zi + ci;
+                zr = t;
             }
+            const std::int32_t n = k <= iterMax ? k : 0;
             const std::size_t at = buffer.at(i, j);
             buffer.counts[at] = n;
             buffer.a[at] = static_cast<float>(n != 0 ? zr * zr : zi);
@@ -447,7 +444,6 @@ TEST(Colouring, ShadedPassGivesTheExtendedDefinitionForEveryPixel)
     // The standard path, formulas with and without an inside index or colouring the inside,
     // and the late modes' factor.
     for (const std::int32_t mode : {1, 2, 3, 13, 20, 25, 26, 28}) {
-        const bool formula = mode >= 3 && mode <= 25;
         const bool formulaForAll = mode == 13 || mode == 15 || mode == 17;
         const float slope = mode >= 26 ? 0.06f : 0.1f;
         const float base = mode >= 26 ? 0.0f : 1.0f;
@@ -467,7 +463,7 @@ TEST(Colouring, ShadedPassGivesTheExtendedDefinitionForEveryPixel)
                 for (std::size_t i = 0; i < pixels; ++i) {
                     const std::int32_t n = view.counts[i];
                     const float s = view.a[i] + view.b[i];
-                    if (n != 0 || (formula && formulaForAll)) {
+                    if (n != 0 || formulaForAll) {
                         expected.counts[i] =
                             refShaded(palette.colourAt(std::int64_t{offset} + expected.counts[i]),
                                       s, slope, base);
