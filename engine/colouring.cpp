@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <emmintrin.h>
 #include <limits>
 #include <numbers>
 #include <vector>
@@ -154,6 +155,14 @@ bool quickShades(const ColourConstants& c, const std::uint32_t (&values)[3], flo
     return clear;
 }
 
+/// The channel values blue, green and red of a colour.
+void channelsOf(std::uint32_t colour, std::uint32_t (&values)[3])
+{
+    values[0] = colour & 0xFFu;
+    values[1] = (colour >> 8) & 0xFFu;
+    values[2] = colour >> 16;
+}
+
 /// The shades from the extended logarithm, for the pixels quickShades cannot decide.
 [[gnu::noinline]] std::int32_t exactShades(const ColourConstants& c,
                                            const std::uint32_t (&values)[3], float s)
@@ -170,13 +179,94 @@ bool quickShades(const ColourConstants& c, const std::uint32_t (&values)[3], flo
 std::int32_t shadingStep(const ColourConstants& c, const Palette& palette, std::int32_t v, float s,
                          double log2s)
 {
-    const std::uint32_t colour = palette.colourAt(std::int64_t{c.paletteOffset} + v);
-    const std::uint32_t values[3] = {colour & 0xFFu, (colour >> 8) & 0xFFu, colour >> 16};
+    std::uint32_t values[3] = {};
+    channelsOf(palette.colourAt(std::int64_t{c.paletteOffset} + v), values);
     std::int32_t shades[3] = {};
     if (!quickShades(c, values, s, log2s, shades)) {
         return exactShades(c, values, s);
     }
     return finishedColour(shades[0], shades[1], shades[2]);
+}
+
+/// How far from a half, relative to 1 + 255 |f|, a product formed in float must lie for its
+/// rounding to be that of the extended one: f rounded to float and the float product are each
+/// within 2^-24 of their size, so the product within 2^-23 (255 |f|) of the extended one; the
+/// double logarithm's few units of 2^-52 add far less than the 2^-22 that the 1 allows.
+constexpr float kFloatShadeMargin = 0x1p-22f;
+
+/// Added and subtracted in float, it rounds a value below 2^22 in magnitude to an integer.
+constexpr float kFloatRoundingShift = 0x1.8p23f;
+
+/// The quick shades of `count` pixels (a multiple of four) at once, four to a register, with
+/// the products in float: where shaded[j] is set (all bits) and the products are clear of a
+/// rounding boundary by the float margin, values[j] becomes the finished colour from
+/// colours[j] and log2s[j]; where it is set and they are not, pending[j] is set instead and
+/// values[j] left. Returns whether any pixel is pending. Written with SSE2, which every x86-64
+/// processor has, because the compiler vectorises no such loop while floating-point
+/// comparisons may trap. Every comparison is false for NaN, so an s that is not a positive
+/// finite number, whose f is infinite or NaN, is pending.
+bool quickShadesOfBlock(const ColourConstants& c, const std::uint32_t* colours, const double* log2s,
+                        const std::int32_t* shaded, std::int32_t* values, std::int32_t* pending,
+                        std::size_t count)
+{
+    const __m128d slopes = _mm_set1_pd(static_cast<double>(c.shadeSlope));
+    const __m128d bases = _mm_set1_pd(static_cast<double>(c.shadeBase));
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    // limit = 0.5 - margin (1 + 255 |f|) = limit0 - limitSlope |f|
+    const __m128 limit0 = _mm_set1_ps(0.5f - kFloatShadeMargin);
+    const __m128 limitSlope = _mm_set1_ps(kFloatShadeMargin * 255.0f);
+    const __m128 shift = _mm_set1_ps(kFloatRoundingShift);
+    const __m128 fBound = _mm_set1_ps(1e4f); // keeps 255 |f| below 2^22
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    const __m128i signBit = _mm_set1_epi16(static_cast<std::int16_t>(0x8000));
+    const __m128i saturation = _mm_set1_epi16(static_cast<std::int16_t>(0x8000 + 255));
+    const __m128i zero = _mm_setzero_si128();
+    // min(unsigned value, 255) in 16-bit lanes, so that a negative value is 255: the sign
+    // flips make the signed minimum an unsigned one.
+    const auto saturate = [&](__m128i words) {
+        return _mm_xor_si128(_mm_min_epi16(_mm_xor_si128(words, signBit), saturation), signBit);
+    };
+
+    __m128i anyPending = zero;
+    for (std::size_t j = 0; j < count; j += 4) {
+        // f in double, then in float.
+        const __m128d fLow = _mm_add_pd(_mm_mul_pd(slopes, _mm_loadu_pd(log2s + j)), bases);
+        const __m128d fHigh = _mm_add_pd(_mm_mul_pd(slopes, _mm_loadu_pd(log2s + j + 2)), bases);
+        const __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(fLow), _mm_cvtpd_ps(fHigh));
+        const __m128 absF = _mm_and_ps(f, absMask);
+        const __m128 limit = _mm_sub_ps(limit0, _mm_mul_ps(limitSlope, absF));
+        __m128 clear = _mm_cmplt_ps(absF, fBound);
+        const __m128i colour = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours + j));
+        __m128i rounded[3];
+        for (int k = 0; k < 3; ++k) {
+            const __m128i value = _mm_and_si128(_mm_srli_epi32(colour, 8 * k), byte);
+            const __m128 product = _mm_mul_ps(_mm_cvtepi32_ps(value), f);
+            const __m128 nearest = _mm_sub_ps(_mm_add_ps(product, shift), shift);
+            clear = _mm_and_ps(
+                clear, _mm_cmplt_ps(_mm_and_ps(_mm_sub_ps(product, nearest), absMask), limit));
+            // Out of range (only where f is not clear) the conversion gives INT32_MIN.
+            rounded[k] = _mm_cvttps_epi32(nearest);
+        }
+        // The signed saturation of the packs keeps min(unsigned value, 255).
+        const __m128i blueGreen = saturate(_mm_packs_epi32(rounded[0], rounded[1]));
+        const __m128i reds = saturate(_mm_packs_epi32(rounded[2], rounded[2]));
+        // Bytes b0..b3 g0..g3 r0..r3 to the four pixels' words 0x00RRGGBB.
+        const __m128i bytes = _mm_packus_epi16(blueGreen, reds);
+        const __m128i lowWords = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 4));
+        const __m128i redWords = _mm_unpacklo_epi8(_mm_srli_si128(bytes, 8), zero);
+        const __m128i shades = _mm_unpacklo_epi16(lowWords, redWords);
+        const __m128i decided = _mm_castps_si128(clear);
+        const __m128i shade = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shaded + j));
+        const __m128i take = _mm_and_si128(shade, decided);
+        const __m128i wait = _mm_andnot_si128(decided, shade);
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j));
+        const __m128i result = _mm_or_si128(_mm_and_si128(take, _mm_sub_epi32(zero, shades)),
+                                            _mm_andnot_si128(take, old));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(values + j), result);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pending + j), wait);
+        anyPending = _mm_or_si128(anyPending, wait);
+    }
+    return _mm_movemask_epi8(anyPending) != 0;
 }
 
 /// The index of modes 3..25. Integer parts are formed in 64 bits so that no count can overflow
@@ -259,6 +349,98 @@ bool usesModeFormula(std::int32_t drawingMode)
     return drawingMode >= 3 && drawingMode <= 25;
 }
 
+/// A pixel's value before the shading: a colour index or a finished colour, whether the
+/// shading applies to it, and then log2(s) in double.
+struct Unshaded
+{
+    std::int32_t value = 0;
+    bool shaded = false;
+    double log2s = 0.0;
+};
+
+inline Unshaded unshadedPixel(const ColourConstants& c, std::int32_t n, float a, float b)
+{
+    const float s = a + b;
+    std::int32_t v = 0;
+    if (usesModeFormula(c.drawingMode)) {
+        if (n == 0 && !c.formulaForAll) {
+            return {insideStep(c, a, b, c.insideIndex)};
+        }
+        v = modeIndex(c, n, a, b);
+    } else {
+        if (n == 0) {
+            return {insideStep(c, a, b, false)};
+        }
+        if (c.colourByPotential) {
+            // The logarithms first: an extended value live across their calls would be
+            // spilled and reloaded in 80 bits for every pixel. ln(s) serves the shading too.
+            const double lnS = std::log(static_cast<double>(s));
+            const Ext lnLnS = ext(std::log(lnS));
+            v = mask(((ext(c.k1) + ext(std::int64_t{n})) - lnLnS * ext(c.invLn2)) *
+                     ext(c.potScale));
+            return {v, c.smoothColour, lnS * std::numbers::log2e};
+        }
+        v = unmaskedIndex(n);
+    }
+    return {v, c.smoothColour, c.smoothColour ? std::log2(static_cast<double>(s)) : 0.0};
+}
+
+/// Pixels per block of the shaded pass: its arrays stay in the first-level cache.
+constexpr std::size_t kShadeBlock = 256;
+
+/// The colour pass with smooth colour over entries begin..end - 1, a block at a time: first
+/// every pixel's unshaded value, then the palette colours, then the quick shades of the whole
+/// block four pixels at a time without branches, so that the long latencies of one pixel's
+/// index, lookup and products do not stall the next; the extended logarithm only for the
+/// pixels left pending. Returns how many of the pixels did not escape.
+std::int64_t shadedPass(const ColourConstants& c, const Palette& palette, std::int32_t* counts,
+                        const float* a, const float* b, std::size_t begin, std::size_t end)
+{
+    const std::int64_t offset = c.paletteOffset;
+    // Up to three entries more than a block, for the last group of four.
+    constexpr std::size_t kRoom = kShadeBlock + 3;
+    std::int32_t values[kRoom];
+    std::int32_t shaded[kRoom];
+    std::uint32_t colours[kRoom];
+    double log2s[kRoom];
+    std::int32_t pending[kRoom];
+    std::int64_t inside = 0;
+    for (std::size_t first = begin; first < end; first += kShadeBlock) {
+        const std::size_t count = std::min(kShadeBlock, end - first);
+        std::int32_t* out = counts + first;
+        for (std::size_t j = 0; j < count; ++j) {
+            inside += out[j] == 0 ? 1 : 0;
+            const Unshaded u = unshadedPixel(c, out[j], a[first + j], b[first + j]);
+            values[j] = u.value;
+            shaded[j] = u.shaded ? -1 : 0;
+            log2s[j] = u.log2s;
+        }
+        // The lookups apart, where they do not wait for the index of their own pixel. Values
+        // left unshaded may be finished colours; colourAt reads inside the table for them too.
+        for (std::size_t j = 0; j < count; ++j) {
+            colours[j] = palette.colourAt(offset + values[j]);
+        }
+        const std::size_t groups = (count + 3) / 4 * 4;
+        for (std::size_t j = count; j < groups; ++j) { // not shaded, never read
+            values[j] = 0;
+            shaded[j] = 0;
+            colours[j] = 0u;
+            log2s[j] = 0.0;
+        }
+        if (quickShadesOfBlock(c, colours, log2s, shaded, values, pending, groups)) {
+            for (std::size_t j = 0; j < count; ++j) {
+                if (pending[j] != 0) {
+                    std::uint32_t channels[3] = {};
+                    channelsOf(colours[j], channels);
+                    values[j] = exactShades(c, channels, a[first + j] + b[first + j]);
+                }
+            }
+        }
+        std::copy(values, values + count, out);
+    }
+    return inside;
+}
+
 } // namespace
 
 ColourConstants prepareColouring(const ColourSettings& settings)
@@ -302,29 +484,8 @@ bool hasInsideIndex(std::int32_t drawingMode)
 std::int32_t colourPixel(const ColourConstants& c, const Palette& palette, std::int32_t n, float a,
                          float b)
 {
-    const float s = a + b;
-    std::int32_t v = 0;
-    if (usesModeFormula(c.drawingMode)) {
-        if (n == 0 && !c.formulaForAll) {
-            return insideStep(c, a, b, c.insideIndex);
-        }
-        v = modeIndex(c, n, a, b);
-    } else {
-        if (n == 0) {
-            return insideStep(c, a, b, false);
-        }
-        if (c.colourByPotential) {
-            // The logarithms first: an extended value live across their calls would be
-            // spilled and reloaded in 80 bits for every pixel. ln(s) serves the shading too.
-            const double lnS = std::log(static_cast<double>(s));
-            const Ext lnLnS = ext(std::log(lnS));
-            v = mask(((ext(c.k1) + ext(std::int64_t{n})) - lnLnS * ext(c.invLn2)) *
-                     ext(c.potScale));
-            return c.smoothColour ? shadingStep(c, palette, v, s, lnS * std::numbers::log2e) : v;
-        }
-        v = unmaskedIndex(n);
-    }
-    return c.smoothColour ? shadingStep(c, palette, v, s, std::log2(static_cast<double>(s))) : v;
+    const Unshaded u = unshadedPixel(c, n, a, b);
+    return u.shaded ? shadingStep(c, palette, u.value, a + b, u.log2s) : u.value;
 }
 
 std::int64_t colourPass(IterationBuffer& iterations, const ColourSettings& settings,
@@ -348,10 +509,13 @@ std::int64_t colourPass(IterationBuffer& iterations, const ColourSettings& setti
     std::int32_t* counts = iterations.counts.data();
     const float* a = iterations.a.data();
     const float* b = iterations.b.data();
+    if (constants.smoothColour) {
+        return shadedPass(constants, palette, counts, a, b, begin, end);
+    }
     std::int64_t inside = 0;
     for (std::size_t i = begin; i < end; ++i) {
         inside += counts[i] == 0 ? 1 : 0;
-        counts[i] = colourPixel(constants, palette, counts[i], a[i], b[i]);
+        counts[i] = unshadedPixel(constants, counts[i], a[i], b[i]).value; // nothing is shaded
     }
     return inside;
 }

@@ -54,8 +54,9 @@ ColourConstants prepareColouring(const ColourSettings& settings);
 bool hasInsideIndex(std::int32_t drawingMode);
 
 /// The coloured value of one pixel with count n (0 = did not escape) and escape values a, b:
-/// a colour index (>= 0) or a finished colour 0x00RRGGBB stored negated. The one place that
-/// holds the formulas: the colour pass and the single-threaded renderer both call it.
+/// a colour index (>= 0) or a finished colour 0x00RRGGBB stored negated. The renderers that
+/// colour pixel by pixel call it; the colour pass gives the same values a block at a time,
+/// through the same formulas.
 std::int32_t colourPixel(const ColourConstants& constants, const Palette& palette, std::int32_t n,
                          float a, float b);
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <emmintrin.h>
 
 namespace qv {
 namespace {
@@ -144,6 +145,134 @@ inline RgbChannels convertHls(const HlsTables& t, std::uint32_t packed)
     return {scale(positions[0]), scale(positions[1]), scale(positions[2])};
 }
 
+// The conversion of eight packed words at once, in the 16-bit lanes of SSE2 (which every
+// x86-64 processor has). Its arithmetic is that of convertHls rearranged so that every
+// intermediate value fits 16 bits, which holds unless m1 wraps (m2 > 2 luminance, which needs
+// saturation 255); words where it wraps are converted one by one. The exhaustive test over
+// all packed words holds the two conversions to the same results.
+//
+// With Y = luminance * saturation + 127 = 254 a + b (0 <= b < 254):
+//   luminance <= 127: m2 = (254 luminance + Y) / 254 rounded: quotient luminance + a, rest b;
+//   otherwise: m2 = (254 (luminance + saturation) - Y) / 254 rounded: luminance +
+//   saturation - a if b = 0, else quotient luminance + saturation - a - 1, rest 254 - b.
+// A ramp's numerator 254 m1 + 127 + (m2 - m1) factor is 254 m1 + 254 x / 127 + 127 for
+// x = (m2 - m1) factor / 2 (factors are even), so the level is m1 + floor(x / 127) + 1,
+// except that where 127 divides x the true value lies on a half and goes to the even one of
+// that and one less. |m2 - m1| <= 256 and factor / 2 <= 127 keep |x| below 2^15.
+
+using Lanes = __m128i;
+
+Lanes select(Lanes mask, Lanes ifSet, Lanes otherwise)
+{
+    return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, otherwise));
+}
+
+Lanes constant(std::int16_t v)
+{
+    return _mm_set1_epi16(v);
+}
+
+/// Unsigned 16-bit lanes divided by 127, rounded down (a multiply by 2^23 / 127, rounded up,
+/// split so that its factor fits 16 bits).
+Lanes divideBy127(Lanes y)
+{
+    const Lanes t = _mm_mulhi_epu16(y, constant(517));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_srli_epi16(_mm_sub_epi16(y, t), 1), t), 6);
+}
+
+/// The channel for hue argument `hue` between the levels m1 and m2 (lanes that do not wrap):
+/// the level at that argument, scaled to 0..255. A scaled level is 0 for level 0, level + 1
+/// up to 254 and 255 above: (level 255 + 127) / 254 rounded, worked out.
+Lanes hueChannel(Lanes hue, Lanes m1, Lanes m2)
+{
+    const Lanes zero = _mm_setzero_si128();
+    // Past 254 the argument comes round once; a negative one (hue - 85) selects m1.
+    const Lanes h =
+        _mm_sub_epi16(hue, _mm_and_si128(_mm_cmpgt_epi16(hue, constant(254)), constant(254)));
+    const Lanes valid = _mm_cmpgt_epi16(h, constant(-1));
+    const Lanes rises = _mm_and_si128(valid, _mm_cmplt_epi16(h, constant(43)));
+    const Lanes high =
+        _mm_andnot_si128(rises, _mm_and_si128(valid, _mm_cmplt_epi16(h, constant(127))));
+    const Lanes ramp = _mm_or_si128(
+        rises, _mm_andnot_si128(high, _mm_and_si128(valid, _mm_cmplt_epi16(h, constant(170)))));
+    const Lanes h3 = _mm_add_epi16(h, _mm_add_epi16(h, h));
+    const Lanes halfFactor = select(rises, h3, _mm_sub_epi16(constant(508), h3));
+    const Lanes x = _mm_mullo_epi16(_mm_sub_epi16(m2, m1), halfFactor);
+    const Lanes shifted = _mm_add_epi16(x, constant(127 * 256)); // 0..65024 as unsigned
+    const Lanes whole = divideBy127(shifted);
+    const Lanes onHalf =
+        _mm_cmpeq_epi16(_mm_sub_epi16(shifted, _mm_mullo_epi16(whole, constant(127))), zero);
+    const Lanes above = _mm_add_epi16(m1, _mm_sub_epi16(whole, constant(255)));
+    const Lanes rampLevel =
+        _mm_sub_epi16(above, _mm_and_si128(onHalf, _mm_and_si128(above, constant(1))));
+    const Lanes level = select(ramp, rampLevel, select(high, m2, m1));
+    return _mm_add_epi16(_mm_min_epi16(_mm_add_epi16(level, constant(1)), constant(255)),
+                         _mm_cmpeq_epi16(level, zero));
+}
+
+/// Converts words[0..7]; false if a word needs the conversion one by one (and then the words
+/// are left as they were).
+bool convertEightHls(std::uint32_t* words, bool reverse)
+{
+    const Lanes low4 = _mm_loadu_si128(reinterpret_cast<const Lanes*>(words));
+    const Lanes high4 = _mm_loadu_si128(reinterpret_cast<const Lanes*>(words + 4));
+    const Lanes byte = _mm_set1_epi32(0xFF);
+    const auto bytesAt = [&](int shift) {
+        return _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(low4, shift), byte),
+                               _mm_and_si128(_mm_srli_epi32(high4, shift), byte));
+    };
+    const Lanes luminance = bytesAt(16);
+    const Lanes saturation = bytesAt(8);
+    const Lanes hue = bytesAt(0);
+    const Lanes zero = _mm_setzero_si128();
+    const Lanes one = constant(1);
+
+    const Lanes y = _mm_add_epi16(_mm_mullo_epi16(luminance, saturation), constant(127));
+    const Lanes a = divideBy127(_mm_srli_epi16(y, 1));
+    const Lanes b = _mm_sub_epi16(y, _mm_mullo_epi16(a, constant(254)));
+    const Lanes upper = _mm_cmpgt_epi16(luminance, constant(127));
+    const Lanes bZero = _mm_cmpeq_epi16(b, zero);
+    const Lanes quotient = select(
+        upper,
+        _mm_sub_epi16(_mm_sub_epi16(_mm_sub_epi16(_mm_add_epi16(luminance, saturation), a), one),
+                      bZero),
+        _mm_add_epi16(luminance, a));
+    const Lanes rest = select(upper, _mm_andnot_si128(bZero, _mm_sub_epi16(constant(254), b)), b);
+    const Lanes up =
+        _mm_or_si128(_mm_cmpgt_epi16(rest, constant(127)),
+                     _mm_and_si128(_mm_cmpeq_epi16(rest, constant(127)),
+                                   _mm_cmpeq_epi16(_mm_and_si128(quotient, one), one)));
+    const Lanes m2 = _mm_sub_epi16(quotient, up);
+    const Lanes twiceL = _mm_add_epi16(luminance, luminance);
+    if (_mm_movemask_epi8(_mm_cmpgt_epi16(m2, twiceL)) != 0) {
+        return false;
+    }
+    const Lanes m1 = _mm_sub_epi16(twiceL, m2);
+
+    Lanes red = hueChannel(_mm_add_epi16(hue, constant(85)), m1, m2);
+    Lanes green = hueChannel(hue, m1, m2);
+    Lanes blue = hueChannel(_mm_sub_epi16(hue, constant(85)), m1, m2);
+    // Saturation 0: grey = (luminance 255) / 254 rounded, limited to 255: luminance up to
+    // 126, one more from 127 on.
+    const Lanes grey = _mm_min_epi16(
+        _mm_sub_epi16(luminance, _mm_cmpgt_epi16(luminance, constant(126))), constant(255));
+    const Lanes greyLanes = _mm_cmpeq_epi16(saturation, zero);
+    red = select(greyLanes, grey, red);
+    green = select(greyLanes, grey, green);
+    blue = select(greyLanes, grey, blue);
+    if (reverse) { // red and blue swapped, all three complemented
+        const Lanes mask = constant(0xFF);
+        const Lanes t = red;
+        red = _mm_xor_si128(blue, mask);
+        green = _mm_xor_si128(green, mask);
+        blue = _mm_xor_si128(t, mask);
+    }
+    const Lanes greenBlue = _mm_or_si128(_mm_slli_epi16(green, 8), blue);
+    _mm_storeu_si128(reinterpret_cast<Lanes*>(words), _mm_unpacklo_epi16(greenBlue, red));
+    _mm_storeu_si128(reinterpret_cast<Lanes*>(words + 4), _mm_unpackhi_epi16(greenBlue, red));
+    return true;
+}
+
 std::int32_t clampChannel(std::int32_t c)
 {
     return std::clamp(c, 0, 255);
@@ -154,6 +283,14 @@ std::uint32_t packClamped(std::int32_t c1, std::int32_t c2, std::int32_t c3)
     return (static_cast<std::uint32_t>(clampChannel(c1)) << 16) |
            (static_cast<std::uint32_t>(clampChannel(c2)) << 8) |
            static_cast<std::uint32_t>(clampChannel(c3));
+}
+
+/// One word as convertEightHls converts eight.
+std::uint32_t convertOneHls(const HlsTables& t, std::uint32_t word, bool reverse)
+{
+    const RgbChannels rgb = convertHls(t, word);
+    return reverse ? packClamped(255 - rgb.blue, 255 - rgb.green, 255 - rgb.red)
+                   : packClamped(rgb.red, rgb.green, rgb.blue);
 }
 
 /// One channel of the generator: it moves by its step and bounces between about 0 and its stop.
@@ -226,6 +363,22 @@ RgbChannels hlsToRgb(std::uint32_t packed)
     return convertHls(hlsTables(), packed);
 }
 
+void hlsToRgbWords(std::span<std::uint32_t> words, bool reverse)
+{
+    const HlsTables& tables = hlsTables();
+    std::size_t i = 0;
+    for (; i + 8 <= words.size(); i += 8) {
+        if (!convertEightHls(words.data() + i, reverse)) {
+            for (std::size_t k = i; k < i + 8; ++k) {
+                words[k] = convertOneHls(tables, words[k], reverse);
+            }
+        }
+    }
+    for (; i < words.size(); ++i) {
+        words[i] = convertOneHls(tables, words[i], reverse);
+    }
+}
+
 void fillPalette(Palette& palette, const PaletteParameters& parameters,
                  const PaletteOptions& options, std::int64_t first)
 {
@@ -235,9 +388,6 @@ void fillPalette(Palette& palette, const PaletteParameters& parameters,
         channels[i] = Channel{parameters.start[i], parameters.step[i], parameters.stop[i]};
     }
     std::uint32_t* out = palette.entries.data() + first;
-    const HlsTables& tables = hlsTables();
-    std::uint32_t lastHls = 0xFFFFFFFFu; // no packed colour has a top byte
-    RgbChannels lastRgb;
     for (std::int64_t n = 0; n < kGenerated; ++n) {
         std::int32_t c1 = channels[0].advance();
         std::int32_t c2 = channels[1].advance();
@@ -247,24 +397,17 @@ void fillPalette(Palette& palette, const PaletteParameters& parameters,
             c2 = 255 & ~c2;
             c3 = 255 & ~c3;
         }
-        if (options.hsl) {
-            // Small steps repeat the same channel values for several entries in a row.
-            const std::uint32_t packed = packClamped(c1, c2, c3);
-            if (packed != lastHls) {
-                lastHls = packed;
-                lastRgb = convertHls(tables, packed);
-            }
-            c1 = lastRgb.red;
-            c2 = lastRgb.green;
-            c3 = lastRgb.blue;
-        }
-        if (options.reverse) {
+        if (options.reverse && !options.hsl) {
             const std::uint32_t q = packClamped(c1, c2, c3) ^ 0xFFFFFFu;
             c1 = static_cast<std::int32_t>(q & 0xFFu);
             c2 = static_cast<std::int32_t>((q >> 8) & 0xFFu);
             c3 = static_cast<std::int32_t>((q >> 16) & 0xFFu);
         }
         out[n] = packClamped(c1, c2, c3);
+    }
+    if (options.hsl) {
+        // The packed HLS words are converted all at once, Reverse with them.
+        hlsToRgbWords({out, static_cast<std::size_t>(kGenerated)}, options.reverse);
     }
     if (options.exp2) {
         applyExp2(palette);

@@ -9,6 +9,7 @@
 #include "palette/palette_state.h"
 
 #include <cstdint>
+#include <span>
 
 namespace qv {
 
@@ -47,6 +48,11 @@ std::uint16_t hueToRgb(std::uint16_t p, std::uint16_t q, std::uint16_t h);
 /// Converts the packed word (luminance in bits 16..23, saturation in bits 8..15, hue in bits
 /// 0..7, each on the scale 0..254) to red, green and blue on the scale 0..255.
 RgbChannels hlsToRgb(std::uint32_t packed);
+
+/// Converts every packed word of `words` in place as hlsToRgb does, to 0x00RRGGBB; with
+/// `reverse`, to the colour the Reverse option makes of that (red and blue swapped, all three
+/// complemented). Eight words at a time: what the generator converts a table with.
+void hlsToRgbWords(std::span<std::uint32_t> words, bool reverse);
 
 /// Writes the 262,144 entries first..first + 262143 from the parameters and the options HSL,
 /// Inverse and Reverse, then applies Exp 2 and Exp 3 to entries 0..262143. `first` is 0 or 1.

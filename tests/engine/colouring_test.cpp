@@ -11,6 +11,7 @@
 #include <limits>
 #include <numbers>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -359,6 +360,120 @@ TEST(Colouring, ShadingRoundsAsTheExtendedDefinitionRightNextToHalves)
                 }
             }
             EXPECT_GT(nearHalves, 50) << "mode " << mode << " colour " << colour;
+        }
+    }
+}
+
+/// Counts and escape values of a w x h Mandelbrot window from a plain escape-time loop, as the
+/// kernels leave them (A = zr^2, B = zi^2 after escape; A = zi, B = zr inside).
+IterationBuffer escapeResults(std::int32_t w, std::int32_t h, double x0, double y0, double size,
+                              std::int32_t iterMax, double bailout)
+{
+    IterationBuffer buffer;
+    buffer.allocate(w, h);
+    for (std::int32_t j = 0; j < h; ++j) {
+        for (std::int32_t i = 0; i < w; ++i) {
+            const double cr = x0 + size * i / w;
+            const double ci = y0 + size * j / w;
+            double zr = cr;
+            double zi = ci;
+            std::int32_t k = 1;
+            for (; k <= iterMax && zr * zr + zi * zi <= bailout; ++k) {
+                const double t = zr * zr - zi * zi + cr;
+                zi = 2.0 * zr * zi + ci;
+                zr = t;
+            }
+            const std::int32_t n = k <= iterMax ? k : 0;
+            const std::size_t at = buffer.at(i, j);
+            buffer.counts[at] = n;
+            buffer.a[at] = static_cast<float>(n != 0 ? zr * zr : zi);
+            buffer.b[at] = static_cast<float>(n != 0 ? zi * zi : zr);
+        }
+    }
+    return buffer;
+}
+
+/// Escape values that no orbit gives but the buffer may hold: s = A + B zero, negative,
+/// subnormal, huge, infinite or NaN, and s next to where a product of every channel value
+/// comes to a half, so that both the quick and the extended shading are met.
+IterationBuffer oddResults()
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> sums = {0.0f, -0.0f, -1.0f, 1e-45f, 1e-38f, 1.0f,
+                               2.0f, 3e38f, inf,   -inf,   kNaN};
+    for (const auto& [slope, base] : {std::pair{0.1f, 1.0f}, std::pair{0.06f, 0.0f}}) {
+        for (std::uint32_t value = 1; value < 256; value += 3) {
+            for (double half = 0.5; half < 600.0; half += 5.0) {
+                const double log2s = (half / value - base) / slope;
+                if (log2s > -140.0 && log2s < 127.0) {
+                    const auto s = static_cast<float>(std::exp2(log2s));
+                    sums.insert(sums.end(), {std::nextafter(s, 0.0f), s, std::nextafter(s, inf)});
+                }
+            }
+        }
+    }
+    const auto width = static_cast<std::int32_t>(sums.size() / 3);
+    IterationBuffer buffer;
+    buffer.allocate(width, 3);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * 3; ++i) {
+        buffer.counts[i] = static_cast<std::int32_t>(i % 7 == 0 ? 0 : i * 37 % 3000);
+        buffer.a[i] = i % 2 == 0 ? sums[i] : 0.0f;
+        buffer.b[i] = i % 2 == 0 ? 0.0f : sums[i];
+    }
+    return buffer;
+}
+
+TEST(Colouring, ShadedPassGivesTheExtendedDefinitionForEveryPixel)
+{
+    // Widths that leave a short last block and an odd count; windows from the whole set to
+    // a boundary close-up.
+    std::vector<IterationBuffer> views = {
+        escapeResults(331, 97, -2.5, -1.5, 4.0, 300, kBailout),
+        escapeResults(257, 61, -0.7454, 0.1130, 0.0015, 2000, kBailout),
+        escapeResults(99, 99, -1.8, -0.1, 0.3, 1000, 4.0),
+        oddResults(),
+    };
+    Palette palette;
+    std::uint32_t x = 12345u;
+    for (std::uint32_t& entry : palette.entries) {
+        x = x * 1664525u + 1013904223u;
+        entry = x >> 8;
+    }
+    palette.entries[3] = 0x00FFFFFFu;
+    const std::int32_t offsets[] = {0, 77, -262144 * 2 - 5};
+    // The standard path, formulas with and without an inside index or colouring the inside,
+    // and the late modes' factor.
+    for (const std::int32_t mode : {1, 2, 3, 13, 20, 25, 26, 28}) {
+        const bool formulaForAll = mode == 13 || mode == 15 || mode == 17;
+        const float slope = mode >= 26 ? 0.06f : 0.1f;
+        const float base = mode >= 26 ? 0.0f : 1.0f;
+        for (const std::uint32_t flags : {kPotential, 0u, kPotential | kInside}) {
+            const std::int32_t offset = offsets[static_cast<std::size_t>(mode + flags) % 3];
+            ColourSettings plain = settingsFor(mode, flags);
+            plain.paletteOffset = offset;
+            ColourSettings shaded = plain;
+            shaded.colourFlags |= kSmooth;
+            const ColourConstants constants = prepareColouring(shaded);
+            for (const IterationBuffer& view : views) {
+                IterationBuffer expected = view;
+                IterationBuffer actual = view;
+                const std::int64_t inside = colourPass(expected, plain, palette);
+                ASSERT_EQ(colourPass(actual, shaded, palette), inside);
+                const auto pixels = static_cast<std::size_t>(view.width * view.height);
+                for (std::size_t i = 0; i < pixels; ++i) {
+                    const std::int32_t n = view.counts[i];
+                    const float s = view.a[i] + view.b[i];
+                    if (n != 0 || formulaForAll) {
+                        expected.counts[i] =
+                            refShaded(palette.colourAt(std::int64_t{offset} + expected.counts[i]),
+                                      s, slope, base);
+                    }
+                    ASSERT_EQ(actual.counts[i], expected.counts[i])
+                        << "mode " << mode << " flags " << flags << " n " << n << " s " << s;
+                    ASSERT_EQ(colourPixel(constants, palette, n, view.a[i], view.b[i]),
+                              expected.counts[i]);
+                }
+            }
         }
     }
 }

@@ -213,6 +213,40 @@ TEST(HlsToRgb, EveryColourIsTheFormulaOfItsThreeHueLevels)
     }
 }
 
+/// A colour as the Reverse option leaves it: red and blue swapped, all three complemented.
+std::uint32_t reversed(const RgbChannels& c)
+{
+    return static_cast<std::uint32_t>((255 - c.blue) * 65536 + (255 - c.green) * 256 +
+                                      (255 - c.red));
+}
+
+std::uint32_t packed(const RgbChannels& c)
+{
+    return static_cast<std::uint32_t>(c.red * 65536 + c.green * 256 + c.blue);
+}
+
+TEST(HlsToRgb, WordsAtOnceGiveEveryPackedColourAsOneByOne)
+{
+    std::vector<std::uint32_t> words(65536 + 5); // a last group shorter than eight
+    for (std::uint32_t l = 0; l < 256; ++l) {
+        for (const bool reverse : {false, true}) {
+            if (reverse && l % 17 != 0) { // Reverse only rearranges the result: a sample
+                continue;
+            }
+            for (std::uint32_t i = 0; i < words.size(); ++i) {
+                words[i] = (l << 16) | (i & 0xFFFFu) | (i > 0xFFFFu ? 0xAB000000u : 0u);
+            }
+            hlsToRgbWords(words, reverse);
+            for (std::uint32_t i = 0; i < words.size(); ++i) {
+                const RgbChannels rgb = hlsToRgb((l << 16) | (i & 0xFFFFu));
+                ASSERT_EQ(words[i], reverse ? reversed(rgb) : packed(rgb))
+                    << "luminance " << l << " saturation " << ((i >> 8) & 0xFFu) << " hue "
+                    << (i & 0xFFu) << " reverse " << reverse;
+            }
+        }
+    }
+}
+
 TEST(HlsToRgb, HueArgumentsWrapIn16Bits)
 {
     // A hue below a third of the scale makes the blue argument negative: it wraps to a large
@@ -266,6 +300,40 @@ TEST(PaletteGenerator, HslReadsLuminanceSaturationHueFromChannelsOneTwoThree)
     options.reverse = true;
     fillPalette(palette, makeParameters({128, 1, 255}, {0, 0, 0}, {255, 255, 255}), options, 0);
     EXPECT_EQ(palette.entries[5], 0x00FFFF00u);
+}
+
+TEST(PaletteGenerator, HslTablesFollowTheDefinitionWithEveryOption)
+{
+    // Channels that clamp at 0 and 255 (saturation 255 makes m1 wrap), fractional steps, and
+    // the default sets.
+    const std::vector<PaletteParameters> sets = {
+        makeParameters({218, 64, 74}, {5, 3, 4}, {255, 169, 194}),
+        makeParameters({12, 164, 127}, {1.9f, 0.3f, 1.1f}, {245, 172, 200}),
+        makeParameters({-20, 250, 0}, {3, 9, 11}, {300, 400, 260}),
+        makeParameters({127, 255, 3}, {0.7f, 0.01f, 2.5f}, {140, 256, 254}),
+    };
+    for (const PaletteParameters& p : sets) {
+        // Inverse and Reverse in every combination, then with both mirrors.
+        for (const std::uint32_t bits : {0u, 1u, 2u, 3u, 15u}) {
+            PaletteOptions options;
+            options.hsl = true;
+            options.inverse = (bits & 1u) != 0;
+            options.reverse = (bits & 2u) != 0;
+            options.exp2 = (bits & 4u) != 0;
+            options.exp3 = (bits & 8u) != 0;
+            std::vector<std::uint32_t> expected = referenceEntries(p, options.inverse, false);
+            for (std::uint32_t& e : expected) {
+                e = options.reverse ? reversed(hlsToRgb(e)) : packed(hlsToRgb(e));
+            }
+            for (std::size_t i = 0; i < 131072 && (options.exp2 || options.exp3); ++i) {
+                expected[i] = expected[262143 - i] ^ (options.exp3 ? 0xFFFFFFu : 0u);
+            }
+            Palette palette;
+            fillPalette(palette, p, options, 0);
+            SCOPED_TRACE(testing::Message() << "options " << bits << " start " << p.start[0]);
+            expectTableEquals(palette, expected, 0);
+        }
+    }
 }
 
 Palette identityTable()
