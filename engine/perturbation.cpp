@@ -1,0 +1,340 @@
+// The reference orbit, its bilinear steps and the perturbed pixel iteration. See
+// fast_deep.md beside this file.
+#include "engine/perturbation.h"
+
+#include "base/mp_float.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace qv {
+namespace {
+
+/// A reference orbit ends here: every pixel test (bound at most 2^31) has long been decided.
+constexpr long double kReferenceEscape = 1e10L;
+/// A linear step neglects dz^2 against 2 Z dz; this bounds their ratio.
+constexpr long double kStepTolerance = 0x1p-60L;
+
+ComplexLd mul(ComplexLd x, ComplexLd y)
+{
+    return {x.re * y.re - x.im * y.im, x.re * y.im + x.im * y.re};
+}
+
+ComplexLd add(ComplexLd x, ComplexLd y)
+{
+    return {x.re + y.re, x.im + y.im};
+}
+
+long double norm(ComplexLd x)
+{
+    return x.re * x.re + x.im * x.im;
+}
+
+long double magnitude(ComplexLd x)
+{
+    return std::sqrt(norm(x));
+}
+
+/// The pixel's position on a reference orbit and its offset from it.
+class Walker
+{
+public:
+    Walker(const PerturbationSetup& setup, ComplexLd delta)
+        : m_setup(setup), m_orbit(setup.start), m_m(setup.startIndex), m_dz(delta),
+          m_dc(setup.mandelbrot ? delta : ComplexLd{})
+    {
+        m_z = add((*m_orbit)[m_m], m_dz);
+    }
+
+    /// One iteration: dz = (2 Z + dz) dz + dc. False when the pixel cannot go on.
+    bool step()
+    {
+        const ComplexLd z = (*m_orbit)[m_m];
+        m_dz = add(mul(add(add(z, z), m_dz), m_dz), m_dc);
+        ++m_m;
+        ++m_i;
+        return land();
+    }
+
+    /// The longest bilinear step that ends at most `limit` (an iterate index); false when none.
+    bool skip(std::int64_t limit)
+    {
+        std::int64_t length = 0;
+        const BilinearStep* s = m_orbit->stepAt(m_m, norm(m_dz), limit - m_i, length);
+        if (s == nullptr) {
+            return false;
+        }
+        m_dz = add(mul(s->a, m_dz), mul(s->b, m_dc));
+        m_m += static_cast<std::size_t>(length);
+        m_i += length;
+        return land();
+    }
+
+    std::int64_t index() const { return m_i; }
+
+    /// The pixel went on beyond the end of an orbit that it could not rebase from.
+    bool outlived() const { return m_outlived; }
+
+    ComplexLd z() const { return m_z; }
+
+private:
+    /// The full value after a move; rebases onto Z_0 = 0 when the pixel's value is smaller
+    /// than its offset (the offset would lose the digits that matter) or the orbit ends.
+    bool land()
+    {
+        m_z = add((*m_orbit)[m_m], m_dz);
+        if (!std::isfinite(m_z.re) || !std::isfinite(m_z.im)) {
+            return false;
+        }
+        const bool atEnd = m_m + 1 >= m_orbit->size();
+        if (m_setup.rebasing && (atEnd || norm(m_z) < norm(m_dz))) {
+            m_orbit = m_setup.rebase;
+            m_m = 0;
+            m_dz = m_z;
+            return true;
+        }
+        m_outlived = atEnd;
+        return !atEnd;
+    }
+
+    const PerturbationSetup& m_setup;
+    const ReferenceOrbit* m_orbit;
+    std::size_t m_m;
+    ComplexLd m_dz;
+    ComplexLd m_dc;
+    ComplexLd m_z;
+    std::int64_t m_i = 0;
+    bool m_outlived = false;
+};
+
+/// The last four values reached, by iterate index: the exact pass may start up to three
+/// iterates back. An index within reach but not held was skipped by a bilinear step, which no
+/// escape test can hold within.
+class Recent
+{
+public:
+    void push(std::int64_t i, ComplexLd z)
+    {
+        m_index[m_next] = i;
+        m_z[m_next] = z;
+        m_next = (m_next + 1) % 4;
+    }
+
+    const ComplexLd* find(std::int64_t i) const
+    {
+        for (std::size_t k = 0; k < 4; ++k) {
+            if (m_index[k] == i) {
+                return &m_z[k];
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    std::int64_t m_index[4] = {-1, -1, -1, -1};
+    ComplexLd m_z[4];
+    std::size_t m_next = 0;
+};
+
+template <KernelKind kKind> bool exactTest(ComplexLd z, unsigned long bound)
+{
+    const long double test = kKind == KernelKind::Lagged ? z.re * z.re + z.re * z.im : norm(z);
+    return test > static_cast<long double>(bound);
+}
+
+PerturbedPixel escapedAt(std::int64_t i, ComplexLd z)
+{
+    const std::int64_t count =
+        std::min<std::int64_t>(i + 5, std::numeric_limits<std::int32_t>::max());
+    return {static_cast<std::int32_t>(count), static_cast<float>(z.re * z.re),
+            static_cast<float>(z.im * z.im), false};
+}
+
+template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setup, ComplexLd delta)
+{
+    constexpr bool kLagged = kKind != KernelKind::Plain;
+    const std::int64_t iterMax = setup.iterMax;
+    // The fast pass tests the third iterate of every block of four that fits within iterMax;
+    // the lagged one acts on a test only when the next block fits as well.
+    const std::int64_t lastThird = iterMax >= 3 ? 3 + 4 * ((iterMax - 3) / 4) : -1;
+    const std::int64_t lastTested = kLagged ? lastThird - 4 : lastThird;
+    std::int64_t exactStart = lastThird >= 3 ? lastThird - 3 : 0;
+
+    Walker w(setup, delta);
+    Recent recent;
+    recent.push(0, w.z());
+    // Without rebasing, a pixel that outlives the reference is taken as inside, which is
+    // what goes wrong without it; otherwise only values that broke down end a pixel early.
+    const auto broken = [&w] {
+        return w.outlived() ? PerturbedPixel{0, static_cast<float>(w.z().re),
+                                             static_cast<float>(w.z().im), false}
+                            : PerturbedPixel{0, 0.0f, 0.0f, true};
+    };
+    while (w.index() < lastTested) {
+        if (!((setup.bilinear && w.skip(lastTested)) || w.step())) {
+            return broken();
+        }
+        const std::int64_t i = w.index();
+        recent.push(i, w.z());
+        if (i % 4 == 3 && norm(w.z()) > 4.0L) {
+            exactStart = kLagged ? i + 1 : i - 3;
+            break;
+        }
+    }
+    for (std::int64_t j = exactStart; j <= iterMax; ++j) {
+        ComplexLd z;
+        if (j <= w.index()) {
+            const ComplexLd* held = recent.find(j);
+            if (held == nullptr) {
+                continue;
+            }
+            z = *held;
+        } else {
+            if (!w.step()) {
+                return broken();
+            }
+            z = w.z();
+        }
+        if (exactTest<kKind>(z, setup.bound)) {
+            return escapedAt(j, z);
+        }
+    }
+    if (!w.step()) {
+        return broken();
+    }
+    return {0, static_cast<float>(w.z().re), static_cast<float>(w.z().im), false};
+}
+
+} // namespace
+
+long double toLongDouble(mpf_srcptr v)
+{
+    const auto size = static_cast<std::int64_t>(v->_mp_size);
+    const std::int64_t limbs = size < 0 ? -size : size;
+    if (limbs == 0) {
+        return 0.0L;
+    }
+    const mp_limb_t* d = v->_mp_d;
+    long double m = static_cast<long double>(d[limbs - 1]);
+    if (limbs > 1) {
+        m += std::ldexp(static_cast<long double>(d[limbs - 2]), -GMP_NUMB_BITS);
+    }
+    const std::int64_t shift =
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(v->_mp_exp) - 1, -1000, 1000) *
+        GMP_NUMB_BITS;
+    const long double value = std::ldexp(m, static_cast<int>(shift));
+    return size < 0 ? -value : value;
+}
+
+bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr cRe, mpf_srcptr cIm,
+                             unsigned long bits, std::size_t length,
+                             const std::atomic<std::int32_t>* stop)
+{
+    m_z.clear();
+    m_levels.clear();
+    m_z.reserve(length);
+    MpFloat zr(startRe, bits);
+    MpFloat zi(startIm, bits);
+    MpFloat t(bits);
+    MpFloat zr2(bits);
+    MpFloat zi2(bits);
+    while (m_z.size() < length) {
+        const ComplexLd z{toLongDouble(zr.get()), toLongDouble(zi.get())};
+        m_z.push_back(z);
+        if (norm(z) > kReferenceEscape) {
+            break;
+        }
+        if (stop != nullptr && m_z.size() % 256 == 0 &&
+            stop->load(std::memory_order_relaxed) != 0) {
+            return false;
+        }
+        mpf_mul(t.get(), zr.get(), zi.get());
+        mpf_mul(zr2.get(), zr.get(), zr.get());
+        mpf_mul(zi2.get(), zi.get(), zi.get());
+        mpf_add(zi.get(), t.get(), t.get());
+        mpf_add(zi.get(), zi.get(), cIm);
+        mpf_sub(zr.get(), zr2.get(), zi2.get());
+        mpf_add(zr.get(), zr.get(), cRe);
+    }
+    return true;
+}
+
+void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
+{
+    m_levels.assign(1, {});
+    if (m_z.size() < 3) {
+        return;
+    }
+    // Level 0 is one iteration: dz -> 2 Z dz + dc while |dz| is small against |2 Z|.
+    std::vector<BilinearStep> below(m_z.size() - 1);
+    for (std::size_t j = 0; j + 1 < m_z.size(); ++j) {
+        const ComplexLd twoZ{2.0L * m_z[j].re, 2.0L * m_z[j].im};
+        below[j] = {twoZ, {1.0L, 0.0L}, kStepTolerance * magnitude(twoZ)};
+    }
+    for (std::size_t length = 2; length < m_z.size(); length *= 2) {
+        const std::size_t count = (m_z.size() - 1) / length;
+        if (count == 0) {
+            break;
+        }
+        std::vector<BilinearStep> level(count);
+        for (std::size_t j = 0; j < count; ++j) {
+            const BilinearStep& x = below[2 * j];
+            const BilinearStep& y = below[2 * j + 1];
+            const std::size_t middle = j * length + length / 2;
+            long double radius = 0.0L;
+            if (norm(m_z[middle]) < safeNorm) {
+                const long double ax = magnitude(x.a);
+                const long double reach = (y.radius - magnitude(x.b) * dcMax) / ax;
+                radius = std::min(x.radius, std::max(0.0L, reach));
+                if (!std::isfinite(radius)) {
+                    radius = 0.0L;
+                }
+            }
+            level[j] = {mul(y.a, x.a), add(mul(y.a, x.b), y.b), radius};
+        }
+        m_levels.push_back(level);
+        below = std::move(level);
+    }
+}
+
+const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, std::int64_t maxSteps,
+                                           std::int64_t& length) const
+{
+    const auto top = static_cast<int>(m_levels.size()) - 1;
+    int k = m == 0 ? top : std::min(std::countr_zero(m), top);
+    for (; k >= 1; --k) {
+        const std::int64_t l = std::int64_t{1} << k;
+        if (l > maxSteps) {
+            continue;
+        }
+        const std::size_t j = m >> k;
+        const std::vector<BilinearStep>& level = m_levels[static_cast<std::size_t>(k)];
+        if (j >= level.size()) {
+            continue;
+        }
+        const BilinearStep& s = level[j];
+        if (dzNorm < s.radius * s.radius) {
+            length = l;
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+PerturbedPixel perturbedPixel(KernelKind kind, const PerturbationSetup& setup, ComplexLd delta)
+{
+    switch (kind) {
+    case KernelKind::Lagged:
+        return iterate<KernelKind::Lagged>(setup, delta);
+    case KernelKind::LaggedPlain:
+        return iterate<KernelKind::LaggedPlain>(setup, delta);
+    case KernelKind::Plain:
+    case KernelKind::RealSquare:
+    case KernelKind::MixedOrbit:
+        break;
+    }
+    return iterate<KernelKind::Plain>(setup, delta);
+}
+
+} // namespace qv
