@@ -263,17 +263,25 @@ bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr 
 void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
 {
     m_levels.assign(1, {});
-    if (m_z.size() < 3) {
+    if (m_z.empty()) {
+        return;
+    }
+    // An orbit from 0 has no linear step at index 0 (2 Z = 0): its steps start at index 1,
+    // so that a pixel just rebased reaches the longest steps after one iteration.
+    m_origin = norm(m_z.front()) == 0.0L ? 1 : 0;
+    if (m_z.size() < m_origin + 3) {
         return;
     }
     // Level 0 is one iteration: dz -> 2 Z dz + dc while |dz| is small against |2 Z|.
-    std::vector<BilinearStep> below(m_z.size() - 1);
-    for (std::size_t j = 0; j + 1 < m_z.size(); ++j) {
-        const ComplexLd twoZ{2.0L * m_z[j].re, 2.0L * m_z[j].im};
+    const std::size_t values = m_z.size() - m_origin;
+    std::vector<BilinearStep> below(values - 1);
+    for (std::size_t j = 0; j + 1 < values; ++j) {
+        const ComplexLd& z = m_z[m_origin + j];
+        const ComplexLd twoZ{2.0L * z.re, 2.0L * z.im};
         below[j] = {twoZ, {1.0L, 0.0L}, kStepTolerance * magnitude(twoZ)};
     }
-    for (std::size_t length = 2; length < m_z.size(); length *= 2) {
-        const std::size_t count = (m_z.size() - 1) / length;
+    for (std::size_t length = 2; length < values; length *= 2) {
+        const std::size_t count = (values - 1) / length;
         if (count == 0) {
             break;
         }
@@ -281,7 +289,7 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
         for (std::size_t j = 0; j < count; ++j) {
             const BilinearStep& x = below[2 * j];
             const BilinearStep& y = below[2 * j + 1];
-            const std::size_t middle = j * length + length / 2;
+            const std::size_t middle = m_origin + j * length + length / 2;
             long double radius = 0.0L;
             if (norm(m_z[middle]) < safeNorm) {
                 const long double ax = magnitude(x.a);
@@ -301,25 +309,26 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
 const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, std::int64_t maxSteps,
                                            std::int64_t& length) const
 {
-    const auto top = static_cast<int>(m_levels.size()) - 1;
-    int k = m == 0 ? top : std::min(std::countr_zero(m), top);
-    for (; k >= 1; --k) {
-        const std::int64_t l = std::int64_t{1} << k;
-        if (l > maxSteps) {
-            continue;
-        }
-        const std::size_t j = m >> k;
-        const std::vector<BilinearStep>& level = m_levels[static_cast<std::size_t>(k)];
-        if (j >= level.size()) {
-            continue;
-        }
-        const BilinearStep& s = level[j];
-        if (dzNorm < s.radius * s.radius) {
-            length = l;
-            return &s;
-        }
+    if (m < m_origin) {
+        return nullptr;
     }
-    return nullptr;
+    // A longer step from the same index holds within a radius no larger, so the search goes up
+    // from the shortest and stops at the first that does not hold.
+    const std::size_t q = m - m_origin;
+    const auto top = static_cast<int>(m_levels.size()) - 1;
+    const int highest = q == 0 ? top : std::min(std::countr_zero(q), top);
+    const BilinearStep* found = nullptr;
+    for (int k = 1; k <= highest; ++k) {
+        const std::int64_t l = std::int64_t{1} << k;
+        const std::size_t j = q >> k;
+        const std::vector<BilinearStep>& level = m_levels[static_cast<std::size_t>(k)];
+        if (l > maxSteps || j >= level.size() || !(dzNorm < level[j].radius * level[j].radius)) {
+            break;
+        }
+        found = &level[j];
+        length = l;
+    }
+    return found;
 }
 
 PerturbedPixel perturbedPixel(KernelKind kind, const PerturbationSetup& setup, ComplexLd delta)

@@ -61,7 +61,8 @@ public:
 
 private:
     std::vector<ComplexLd> m_z;
-    /// m_levels[k][j] skips 2^k iterations from index j * 2^k (level 0 is left empty).
+    std::size_t m_origin = 0;
+    /// m_levels[k][j] skips 2^k iterations from index origin + j * 2^k (level 0 is left empty).
     std::vector<std::vector<BilinearStep>> m_levels;
 };
 
