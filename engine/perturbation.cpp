@@ -13,6 +13,8 @@ namespace {
 
 /// A reference orbit ends here: every pixel test (bound at most 2^31) has long been decided.
 constexpr long double kReferenceEscape = 1e10L;
+/// Beyond this |z|^2 the long double values have broken down (their limit is about 1e4932).
+constexpr long double kBrokenNorm = 1e4000L;
 /// A linear step neglects dz^2 against 2 Z dz; this bounds their ratio.
 constexpr long double kStepTolerance = 0x1p-60L;
 
@@ -45,6 +47,7 @@ public:
           m_dc(setup.mandelbrot ? delta : ComplexLd{})
     {
         m_z = add((*m_orbit)[m_m], m_dz);
+        m_norm = norm(m_z);
     }
 
     /// One iteration: dz = (2 Z + dz) dz + dc. False when the pixel cannot go on.
@@ -76,7 +79,13 @@ public:
     /// The pixel went on beyond the end of an orbit that it could not rebase from.
     bool outlived() const { return m_outlived; }
 
+    /// The last move ended in a rebase: the pixel passed close to 0.
+    bool rebased() const { return m_rebased; }
+
     ComplexLd z() const { return m_z; }
+
+    /// |z|^2 of the value reached.
+    long double zNorm() const { return m_norm; }
 
 private:
     /// The full value after a move; rebases onto Z_0 = 0 when the pixel's value is smaller
@@ -84,11 +93,13 @@ private:
     bool land()
     {
         m_z = add((*m_orbit)[m_m], m_dz);
-        if (!std::isfinite(m_z.re) || !std::isfinite(m_z.im)) {
-            return false;
+        m_norm = norm(m_z);
+        if (!(m_norm < kBrokenNorm)) {
+            return false; // overflowed, or not a number
         }
         const bool atEnd = m_m + 1 >= m_orbit->size();
-        if (m_setup.rebasing && (atEnd || norm(m_z) < norm(m_dz))) {
+        m_rebased = m_setup.rebasing && (atEnd || m_norm < norm(m_dz));
+        if (m_rebased) {
             m_orbit = m_setup.rebase;
             m_m = 0;
             m_dz = m_z;
@@ -104,8 +115,42 @@ private:
     ComplexLd m_dz;
     ComplexLd m_dc;
     ComplexLd m_z;
+    long double m_norm = 0.0L;
     std::int64_t m_i = 0;
     bool m_outlived = false;
+    bool m_rebased = false;
+};
+
+/// Watches the values at which a pixel rebases (its passes close to 0). When they come back
+/// after the same number of iterations, each time at least twice as close as the time
+/// before and within 1e-12 of themselves, the orbit has fallen into an attracting cycle of
+/// that length: it never escapes, and its value at iterMax + 1 is that of the same phase.
+class CycleWatch
+{
+public:
+    /// The cycle length once the orbit is caught in one, else 0.
+    std::int64_t passed(std::int64_t i, ComplexLd z)
+    {
+        std::int64_t caught = 0;
+        if (m_lastIndex >= 0) {
+            const std::int64_t q = i - m_lastIndex;
+            const long double d = norm({z.re - m_lastZ.re, z.im - m_lastZ.im});
+            if (q == m_lastLength && d <= 0.25L * m_lastDistance && d < 1e-24L * norm(z)) {
+                caught = q;
+            }
+            m_lastLength = q;
+            m_lastDistance = d;
+        }
+        m_lastIndex = i;
+        m_lastZ = z;
+        return caught;
+    }
+
+private:
+    std::int64_t m_lastIndex = -1;
+    std::int64_t m_lastLength = 0;
+    long double m_lastDistance = 0.0L;
+    ComplexLd m_lastZ;
 };
 
 /// The last four values reached, by iterate index: the exact pass may start up to three
@@ -171,13 +216,28 @@ template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setu
                                              static_cast<float>(w.z().im), false}
                             : PerturbedPixel{0, 0.0f, 0.0f, true};
     };
+    // A cycle only stands in for the remaining tests where none of them can hold on it: its
+    // values have |z|^2 <= 4, and kind 3's test is at most 1.21 |z|^2.
+    const bool cyclesEnd = setup.bound >= 5;
+    CycleWatch watch;
     while (w.index() < lastTested) {
         if (!((setup.bilinear && w.skip(lastTested)) || w.step())) {
             return broken();
         }
         const std::int64_t i = w.index();
         recent.push(i, w.z());
-        if (i % 4 == 3 && norm(w.z()) > 4.0L) {
+        if (cyclesEnd && w.rebased()) {
+            if (const std::int64_t q = watch.passed(i, w.z()); q > 0) {
+                const std::int64_t last = i + (iterMax + 1 - i) % q;
+                while (w.index() < last) {
+                    if (!((setup.bilinear && w.skip(last)) || w.step())) {
+                        return broken();
+                    }
+                }
+                return {0, static_cast<float>(w.z().re), static_cast<float>(w.z().im), false};
+            }
+        }
+        if (i % 4 == 3 && w.zNorm() > 4.0L) {
             exactStart = kLagged ? i + 1 : i - 3;
             break;
         }
@@ -278,7 +338,8 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
     for (std::size_t j = 0; j + 1 < values; ++j) {
         const ComplexLd& z = m_z[m_origin + j];
         const ComplexLd twoZ{2.0L * z.re, 2.0L * z.im};
-        below[j] = {twoZ, {1.0L, 0.0L}, kStepTolerance * magnitude(twoZ)};
+        const long double radius = kStepTolerance * magnitude(twoZ);
+        below[j] = {twoZ, {1.0L, 0.0L}, radius, radius * radius};
     }
     for (std::size_t length = 2; length < values; length *= 2) {
         const std::size_t count = (values - 1) / length;
@@ -299,7 +360,7 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
                     radius = 0.0L;
                 }
             }
-            level[j] = {mul(y.a, x.a), add(mul(y.a, x.b), y.b), radius};
+            level[j] = {mul(y.a, x.a), add(mul(y.a, x.b), y.b), radius, radius * radius};
         }
         m_levels.push_back(level);
         below = std::move(level);
@@ -322,7 +383,7 @@ const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, st
         const std::int64_t l = std::int64_t{1} << k;
         const std::size_t j = q >> k;
         const std::vector<BilinearStep>& level = m_levels[static_cast<std::size_t>(k)];
-        if (l > maxSteps || j >= level.size() || !(dzNorm < level[j].radius * level[j].radius)) {
+        if (l > maxSteps || j >= level.size() || !(dzNorm < level[j].radiusNorm)) {
             break;
         }
         found = &level[j];

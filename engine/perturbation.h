@@ -29,9 +29,10 @@ long double toLongDouble(mpf_srcptr v);
 /// How many iterations one table entry skips, what it does to the offset and where it holds.
 struct BilinearStep
 {
-    ComplexLd a;        ///< factor of the offset
-    ComplexLd b;        ///< factor of the pixel's offset of the constant
-    long double radius; ///< valid while |offset| < radius
+    ComplexLd a;            ///< factor of the offset
+    ComplexLd b;            ///< factor of the pixel's offset of the constant
+    long double radius;     ///< valid while |offset| < radius
+    long double radiusNorm; ///< radius^2
 };
 
 /// One orbit of z -> z^2 + c from a start value, with GMP at the view's precision, every value
