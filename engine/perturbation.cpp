@@ -79,10 +79,20 @@ public:
     /// The pixel went on beyond the end of an orbit that it could not rebase from.
     bool outlived() const { return m_outlived; }
 
-    /// The last move ended in a rebase: the pixel passed close to 0.
-    bool rebased() const { return m_rebased; }
+    /// The last move ended in a rebase or where the orbit passes close to 0: a place a pixel
+    /// caught in a cycle comes back to once per cycle.
+    bool atCheckpoint() const { return m_rebased || m_orbit->nearZero(m_m); }
 
     ComplexLd z() const { return m_z; }
+
+    /// Puts the pixel at value z, at the same place on its orbit.
+    void moveTo(ComplexLd z)
+    {
+        const ComplexLd& r = (*m_orbit)[m_m];
+        m_dz = {z.re - r.re, z.im - r.im};
+        m_z = z;
+        m_norm = norm(z);
+    }
 
     /// |z|^2 of the value reached.
     long double zNorm() const { return m_norm; }
@@ -121,37 +131,84 @@ private:
     bool m_rebased = false;
 };
 
-/// Watches the values at which a pixel rebases (its passes close to 0). When they come back
-/// after the same number of iterations, each time at least twice as close as the time
-/// before and within 1e-12 of themselves, the orbit has fallen into an attracting cycle of
-/// that length: it never escapes, and its value at iterMax + 1 is that of the same phase.
+/// An attracting cycle a pixel has fallen into, seen at one checkpoint per cycle.
+struct Cycle
+{
+    std::int64_t length = 0; ///< 0: none seen
+    ComplexLd ratio;         ///< how the distance to the cycle shrinks per cycle
+    ComplexLd point;         ///< the cycle's value at the checkpoint
+};
+
+/// Watches the values of a pixel at its checkpoints (rebases, passes of the orbit close to 0).
+/// When they come back after the same number of iterations, their differences shrinking by
+/// one steady factor below 1 and already small against the values, the pixel is held by an
+/// attracting cycle: it never escapes, and the distance to the cycle shrinks geometrically.
 class CycleWatch
 {
 public:
-    /// The cycle length once the orbit is caught in one, else 0.
-    std::int64_t passed(std::int64_t i, ComplexLd z)
+    Cycle passed(std::int64_t i, ComplexLd z)
     {
-        std::int64_t caught = 0;
-        if (m_lastIndex >= 0) {
-            const std::int64_t q = i - m_lastIndex;
-            const long double d = norm({z.re - m_lastZ.re, z.im - m_lastZ.im});
-            if (q == m_lastLength && d <= 0.25L * m_lastDistance && d < 1e-24L * norm(z)) {
-                caught = q;
+        Cycle cycle;
+        const std::int64_t q = i - m_index;
+        if (m_index >= 0 && q == m_length) {
+            const ComplexLd d{z.re - m_z.re, z.im - m_z.im};
+            const long double dn = norm(d);
+            if (dn <= 1e-40L * norm(z)) {
+                cycle = {q, {}, z};
+            } else if (m_haveDifference && norm(m_difference) > 0.0L) {
+                const ComplexLd r = divide(d, m_difference);
+                const long double rn = norm(r);
+                const ComplexLd change{r.re - m_ratio.re, r.im - m_ratio.im};
+                if (m_haveRatio && rn < 0.98L && norm(change) < 1e-4L * rn &&
+                    dn < 1e-8L * norm(z)) {
+                    // The fixed point of the cycle map: z + d r / (1 - r).
+                    const ComplexLd tail = divide(mul(d, r), {1.0L - r.re, -r.im});
+                    cycle = {q, r, add(z, tail)};
+                }
+                m_ratio = r;
+                m_haveRatio = true;
             }
-            m_lastLength = q;
-            m_lastDistance = d;
+            m_difference = d;
+            m_haveDifference = true;
+        } else {
+            m_haveDifference = false;
+            m_haveRatio = false;
         }
-        m_lastIndex = i;
-        m_lastZ = z;
-        return caught;
+        m_length = q;
+        m_index = i;
+        m_z = z;
+        return cycle;
     }
 
 private:
-    std::int64_t m_lastIndex = -1;
-    std::int64_t m_lastLength = 0;
-    long double m_lastDistance = 0.0L;
-    ComplexLd m_lastZ;
+    static ComplexLd divide(ComplexLd x, ComplexLd y)
+    {
+        const long double n = norm(y);
+        return {(x.re * y.re + x.im * y.im) / n, (x.im * y.re - x.re * y.im) / n};
+    }
+
+    std::int64_t m_index = -1;
+    std::int64_t m_length = 0;
+    ComplexLd m_z;
+    ComplexLd m_difference;
+    ComplexLd m_ratio;
+    bool m_haveDifference = false;
+    bool m_haveRatio = false;
 };
+
+/// z^n for n >= 0 by repeated squaring.
+ComplexLd power(ComplexLd z, std::int64_t n)
+{
+    ComplexLd result{1.0L, 0.0L};
+    while (n > 0) {
+        if ((n & 1) != 0) {
+            result = mul(result, z);
+        }
+        z = mul(z, z);
+        n >>= 1;
+    }
+    return result;
+}
 
 /// The last four values reached, by iterate index: the exact pass may start up to three
 /// iterates back. An index within reach but not held was skipped by a bilinear step, which no
@@ -226,8 +283,13 @@ template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setu
         }
         const std::int64_t i = w.index();
         recent.push(i, w.z());
-        if (cyclesEnd && w.rebased()) {
-            if (const std::int64_t q = watch.passed(i, w.z()); q > 0) {
+        if (cyclesEnd && w.atCheckpoint()) {
+            if (const Cycle cycle = watch.passed(i, w.z()); cycle.length > 0) {
+                // Whole cycles to go shrink the distance to the cycle by ratio^n; the value at
+                // iterMax + 1 then lies the remaining iterations on.
+                const std::int64_t q = cycle.length;
+                const ComplexLd offset{w.z().re - cycle.point.re, w.z().im - cycle.point.im};
+                w.moveTo(add(cycle.point, mul(offset, power(cycle.ratio, (iterMax + 1 - i) / q))));
                 const std::int64_t last = i + (iterMax + 1 - i) % q;
                 while (w.index() < last) {
                     if (!((setup.bilinear && w.skip(last)) || w.step())) {
@@ -323,6 +385,10 @@ bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr 
 void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
 {
     m_levels.assign(1, {});
+    m_nearZero.resize(m_z.size());
+    for (std::size_t m = 0; m < m_z.size(); ++m) {
+        m_nearZero[m] = norm(m_z[m]) < 1e-4L ? 1 : 0;
+    }
     if (m_z.empty()) {
         return;
     }

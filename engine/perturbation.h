@@ -55,6 +55,10 @@ public:
 
     const ComplexLd& operator[](std::size_t m) const { return m_z[m]; }
 
+    /// Whether Z_m passes close to 0 (|Z_m| < 0.01): where pixels that follow the orbit come
+    /// back to the same place once per cycle.
+    bool nearZero(std::size_t m) const { return m_nearZero[m] != 0; }
+
     /// The longest step starting at index m, at most maxSteps long, valid for an offset of
     /// squared magnitude dzNorm; null when none is. `length` receives its length.
     const BilinearStep* stepAt(std::size_t m, long double dzNorm, std::int64_t maxSteps,
@@ -63,6 +67,7 @@ public:
 private:
     std::vector<ComplexLd> m_z;
     std::size_t m_origin = 0;
+    std::vector<std::uint8_t> m_nearZero;
     /// m_levels[k][j] skips 2^k iterations from index origin + j * 2^k (level 0 is left empty).
     std::vector<std::vector<BilinearStep>> m_levels;
 };
