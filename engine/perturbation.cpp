@@ -160,7 +160,7 @@ public:
                 const long double rn = norm(r);
                 const ComplexLd change{r.re - m_ratio.re, r.im - m_ratio.im};
                 if (m_haveRatio && rn < 0.98L && norm(change) < 1e-4L * rn &&
-                    dn < 1e-8L * norm(z)) {
+                    dn < 1e-6L * norm(z)) {
                     // The fixed point of the cycle map: z + d r / (1 - r).
                     const ComplexLd tail = divide(mul(d, r), {1.0L - r.re, -r.im});
                     cycle = {q, r, add(z, tail)};
