@@ -265,7 +265,7 @@ bool certify(const Frame& f, FastRun& run, const RenderPass& pass,
              const std::vector<std::int32_t>& pixels, FastDeepReport& report)
 {
     std::vector<ExactPixel> exact(pixels.size());
-    const bool stopped = runWorkers(run, pass, pass.job.threads, [&] {
+    const bool stopped = runWorkers(run, pass, std::max(pass.job.threads, 1), [&] {
         for (;;) {
             const auto k = static_cast<std::size_t>(run.next.fetch_add(1));
             if (k >= pixels.size() || run.stopFlag.load(std::memory_order_relaxed) != 0) {
@@ -324,7 +324,8 @@ RenderOutcome renderFastDeep(const RenderPass& pass)
     report.referenceSeconds = secondsSince(start);
     report.referenceLength = static_cast<std::int64_t>(f.start.size());
     if (!outcome.stopped) {
-        outcome.stopped = runWorkers(run, pass, pass.job.threads, [&] { fastRows(f, run, pass); });
+        outcome.stopped =
+            runWorkers(run, pass, std::max(pass.job.threads, 1), [&] { fastRows(f, run, pass); });
     }
     std::set<std::int32_t> taken;
     if (!outcome.stopped) {
