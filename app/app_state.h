@@ -34,6 +34,10 @@ struct RenderSettings
     std::int32_t pictureFormatIndex = 0; ///< 0 JPG, 1 BMP, 2 TIF, 3 PNG
     std::string pictureFormatCode = "JPG";
     std::int32_t textureIndex = 0;
+    /// "Fast deep zoom": deep pictures of kernel kinds 1, 3 and 4 by offsets from one reference
+    /// orbit, certified against the exact kernel. Not saved with the view (see
+    /// parameter_settings.h).
+    std::int32_t fastDeepZoom = 0;
     // "Max color step" is kept with the other palette settings (PaletteState::maxColourStep).
 };
 
@@ -82,6 +86,8 @@ struct RenderState
     /// it built; both 0 for a picture loaded from a file. A palette change alters neither.
     std::int64_t insidePixels = 0;
     std::int32_t coloursUsed = 0;
+    /// What the fast deep path did in the last render (tried is false when it was not asked).
+    FastDeepReport fastDeep;
 };
 
 struct AppState

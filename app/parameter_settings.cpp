@@ -39,7 +39,7 @@ constexpr std::uint32_t kInsideColourBit = 1u << 0;
 constexpr std::uint32_t kSmoothColourBit = 1u << 1;
 constexpr std::uint32_t kColourByPotentialBit = 1u << 2;
 
-constexpr std::array<OptionBoxCaption, 12> kOptionBoxes = {{
+constexpr std::array<OptionBoxCaption, 13> kOptionBoxes = {{
     {OptionBox::InsideColour, "Inside color"},
     {OptionBox::ColourByPotential, "Color by potential"},
     {OptionBox::BoxedZoom, "Boxed zoom"},
@@ -52,6 +52,7 @@ constexpr std::array<OptionBoxCaption, 12> kOptionBoxes = {{
     {OptionBox::DeepZoom, "Deep zoom"},
     {OptionBox::AutoPotValue, "Auto pot value"},
     {OptionBox::UnzoomVideo, "Unzoom video"},
+    {OptionBox::FastDeepZoom, "Fast deep zoom"},
 }};
 
 /// What choosing a drawing mode sets besides the mode.
@@ -301,6 +302,8 @@ bool optionTicked(const AppState& app, OptionBox box)
         return s.autoPotValue != 0;
     case OptionBox::UnzoomVideo:
         return s.unzoomVideo != 0;
+    case OptionBox::FastDeepZoom:
+        return s.fastDeepZoom != 0;
     }
     return false;
 }
@@ -331,6 +334,9 @@ void clickOption(AppState& app, OptionBox box, ShellServices& services)
         break;
     case OptionBox::UnzoomVideo:
         toggle(s.unzoomVideo);
+        break;
+    case OptionBox::FastDeepZoom:
+        toggle(s.fastDeepZoom);
         break;
     case OptionBox::Mandelbrot:
         // Unticked, only the type changes: the next click on the Mandelbrot picture still on

@@ -98,6 +98,7 @@ enum class OptionBox {
     DeepZoom,
     AutoPotValue,
     UnzoomVideo,
+    FastDeepZoom, ///< deep pictures by perturbation, certified against the exact kernel
 };
 
 struct OptionBoxCaption
@@ -106,7 +107,7 @@ struct OptionBoxCaption
     std::string_view caption;
 };
 
-/// The twelve boxes of the "Options" frame, top to bottom.
+/// The thirteen boxes of the "Options" frame, top to bottom.
 std::span<const OptionBoxCaption> optionBoxes();
 
 /// Whether the box shows a tick for the settings in force.

@@ -6,6 +6,14 @@
 
 namespace qv {
 
+std::string certificationTitle(const FastDeepReport& report)
+{
+    if (!report.tried) {
+        return {};
+    }
+    return " - Fast deep: " + fastDeepSummary(report);
+}
+
 std::string waitProgressTitle(std::int32_t percentDone)
 {
     return std::string(kWaitTitle) + " - " + decimalText(std::int64_t{percentDone}) + "%";

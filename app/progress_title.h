@@ -2,12 +2,19 @@
 // percentage done once the render has taken longer than about a second.
 #pragma once
 
+#include "engine/renderer.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace qv {
+
+/// What the menu title adds after a fast deep render: " - Fast deep: " and its summary
+/// (the share of identical counts, or why the exact kernel computed the picture); "" after
+/// any other render.
+std::string certificationTitle(const FastDeepReport& report);
 
 /// The waiting title followed by " - " + percentDone + "%".
 std::string waitProgressTitle(std::int32_t percentDone);

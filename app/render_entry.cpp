@@ -159,6 +159,7 @@ void finishRender(AppState& app, RenderObserver& observer, const RenderOutcome& 
     app.render.rowsComputed = outcome.rowsComputed;
     app.render.insidePixels = outcome.insidePixels;
     app.render.coloursUsed = countColours(app.picture);
+    app.render.fastDeep = outcome.fastDeep;
     app.shell.rendering = 0;
 }
 
@@ -175,10 +176,11 @@ void showPictureAround(AppState& app, RenderObserver& observer, bool stopped)
     const std::string& file = app.shell.currentFileName;
     if (file.empty()) {
         observer.setMenuTitle("QUORVALIS - (Time:" + elapsedText(app.render.elapsedSeconds) +
-                              ") - " + (isMandelbrot(app.view) ? "Mandelbrot" : "Julia"));
+                              ") - " + (isMandelbrot(app.view) ? "Mandelbrot" : "Julia") +
+                              certificationTitle(app.render.fastDeep));
         return;
     }
-    observer.setMenuTitle("QUORVALIS - " + file);
+    observer.setMenuTitle("QUORVALIS - " + file + certificationTitle(app.render.fastDeep));
     const std::string thumbnail = file + ".jpg";
     std::error_code error;
     if (!stopped && !std::filesystem::exists(std::filesystem::path(thumbnail), error)) {
@@ -247,7 +249,12 @@ void renderView(AppState& app, RenderProgress& progress, RenderObserver& observe
         app.render.lastHeight = height;
     }
     const bool firstPicture = beginRender(app, observer, kind);
-    const RenderJob job{kind, width, height, app.settings.threads, colourSettingsOf(app)};
+    const RenderJob job{kind,
+                        width,
+                        height,
+                        app.settings.threads,
+                        colourSettingsOf(app),
+                        kind == RendererKind::Deep && app.settings.fastDeepZoom != 0};
     // An animation's frames keep the movie's own title.
     std::optional<ProgressTitle> title;
     if (kind == RendererKind::Threaded && !animationRuns(app)) {

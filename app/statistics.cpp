@@ -58,6 +58,11 @@ Statistics statisticsOf(const AppState& app, std::string_view systemName)
     std::string system(" ");
     system.append(systemName);
     row(" System version:", std::move(system));
+    if (app.render.fastDeep.tried) {
+        std::string certificate(" ");
+        certificate.append(fastDeepSummary(app.render.fastDeep));
+        row(" Fast deep zoom:", std::move(certificate));
+    }
     return stats;
 }
 

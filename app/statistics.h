@@ -30,7 +30,8 @@ std::string formatDuration(double seconds);
 
 /// The rows shown, in order: iterations, bailout, size, the render time and speed (only after
 /// a render that took time), threads, precision, colours used and inside pixels (only when
-/// the last render counted colours), and the system named `systemName`.
+/// the last render counted colours), the system named `systemName`, and after a render that
+/// asked for the fast deep path, its certificate or why the exact kernel took over.
 Statistics statisticsOf(const AppState& app, std::string_view systemName);
 
 } // namespace qv

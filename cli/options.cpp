@@ -221,6 +221,8 @@ private:
             options.unzoomFactor = static_cast<float>(std::strtod(text.c_str(), nullptr));
         } else if (name == "--unzoom-video") {
             flag(options.unzoomVideo);
+        } else if (name == "--fast-deep") {
+            flag(options.fastDeep);
         } else if (name == "--out") {
             options.frameFolder = next();
             if (options.frameFolder.empty()) {
@@ -359,6 +361,8 @@ computed by the same engine and saved by the same writer as in QUORVALIS.
       --job DIR           with --movie-frames A..B: render frames A to B of the job in DIR
                           into DIR/frames, skipping those already there; any machine, any
                           order, the same bytes
+      --fast-deep         deep views by offsets from one reference orbit, certified by a
+                          sample against the exact kernel (which takes over below 99.9%)
   -q, --quiet             no progress bar and no closing line
   -h, --help              show this help
       --version           show the version

@@ -73,6 +73,7 @@ struct Options
     bool unzoomVideo = false;          ///< "Unzoom video"
     std::string movieJob;              ///< --movie-job: the folder a movie job is written to
     std::string jobFolder;             ///< --job: the movie job --movie-frames renders from
+    bool fastDeep = false;             ///< "Fast deep zoom" for deep views
     bool quiet = false;
     bool help = false;
     bool version = false;

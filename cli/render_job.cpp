@@ -311,6 +311,9 @@ private:
         if (o.unzoomVideo) {
             settings.unzoomVideo = 1;
         }
+        if (o.fastDeep) {
+            settings.fastDeepZoom = 1;
+        }
         // A Julia view from the command line or a file is drawn in the window it comes with,
         // not in the default window of a first Julia picture.
         m_app.shell.juliaShown = 1;
@@ -364,6 +367,10 @@ private:
         const std::int32_t rows = m_app.settings.pictureHeight;
         m_progress.showProgress(rows, rows);
         m_progress.finishProgress();
+        if (m_app.render.fastDeep.exact) {
+            std::fprintf(m_environment.err, "%s: fast deep zoom: %s\n", kProgramName.data(),
+                         fastDeepSummary(m_app.render.fastDeep).c_str());
+        }
         if (m_app.shell.pictureValid == 0 || m_app.render.lastRenderer == RendererKind::None) {
             return problem(kExitFileProblem, "the picture could not be rendered");
         }
@@ -458,9 +465,13 @@ private:
         const std::int32_t h = m_app.settings.pictureHeight;
         const double pixels = static_cast<double>(w) * static_cast<double>(h);
         const double perSecond = pixels / std::max(seconds, 1e-9);
-        std::fprintf(m_environment.err, "%dx%d, %.3f s, %.0f pixels/s, threads: %d, renderer: %s\n",
-                     w, h, seconds, perSecond, m_app.settings.threads,
-                     rendererName(m_app.render.lastRenderer));
+        const FastDeepReport& fast = m_app.render.fastDeep;
+        const std::string certified =
+            fast.tried ? ", fast deep: " + fastDeepSummary(fast) : std::string();
+        std::fprintf(m_environment.err,
+                     "%dx%d, %.3f s, %.0f pixels/s, threads: %d, renderer: %s%s\n", w, h, seconds,
+                     perSecond, m_app.settings.threads, rendererName(m_app.render.lastRenderer),
+                     certified.c_str());
         std::fflush(m_environment.err);
     }
 

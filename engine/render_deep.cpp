@@ -129,7 +129,7 @@ RenderOutcome renderDeep(const RenderPass& pass)
         addStrip(run, pass, layout, i);
     }
 
-    RenderOutcome outcome{RendererKind::Deep, false, 0, 0, 0.0f};
+    RenderOutcome outcome{RendererKind::Deep, false, 0, 0, 0.0f, {}};
     const Clock::time_point start = Clock::now();
     {
         const std::vector<std::jthread> threads =

@@ -101,7 +101,7 @@ RenderOutcome renderSingle(const RenderPass& pass)
     keepRaw(pass.options.raw, it);
     const Clock::time_point start = Clock::now();
 
-    RenderOutcome outcome{RendererKind::Single, false, 0, 0, 0.0f};
+    RenderOutcome outcome{RendererKind::Single, false, 0, 0, 0.0f, {}};
     std::vector<std::uint32_t> rowColours(static_cast<std::size_t>(width));
     long double y = w.ymin.ext;
     for (std::int32_t row = 0; row < height && !outcome.stopped; ++row) {

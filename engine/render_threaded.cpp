@@ -96,7 +96,7 @@ RenderOutcome renderThreaded(const RenderPass& pass)
         addStrip(run, pass, bounds, layout.rowsPerStrip);
     }
 
-    RenderOutcome outcome{RendererKind::Threaded, false, 0, 0, 0.0f};
+    RenderOutcome outcome{RendererKind::Threaded, false, 0, 0, 0.0f, {}};
     const Clock::time_point start = Clock::now();
     {
         const std::vector<std::jthread> workers =

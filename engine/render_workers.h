@@ -34,6 +34,8 @@ struct RenderPass
 RenderOutcome renderSingle(const RenderPass& pass);
 RenderOutcome renderThreaded(const RenderPass& pass);
 RenderOutcome renderDeep(const RenderPass& pass);
+/// The fast deep path; hands the pass to renderDeep where it cannot certify the picture.
+RenderOutcome renderFastDeep(const RenderPass& pass);
 
 /// Fills a worker's scratch counts before a row: the kernels never write a negative count, so a
 /// pixel still holding it was not computed.

@@ -100,7 +100,7 @@ RenderOutcome renderPicture(const RenderJob& job, ViewState& view, const RenderT
     case RendererKind::Single:
         return detail::renderSingle(pass);
     case RendererKind::Deep:
-        return detail::renderDeep(pass);
+        return job.fastDeep ? detail::renderFastDeep(pass) : detail::renderDeep(pass);
     case RendererKind::Threaded:
     case RendererKind::None:
         break;

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace qv {
@@ -48,6 +49,10 @@ struct RenderOptions
     bool idleDeepWorkers = true;
     /// When set, receives the kernel results before they are coloured.
     RawResults* raw = nullptr;
+    /// The fast deep path's rebasing; off only to show what goes wrong without it.
+    bool fastDeepRebasing = true;
+    /// The fast deep path's bilinear steps (off: every iteration is computed).
+    bool fastDeepBilinear = true;
 };
 
 /// What to render: the current window of a view at width x height pixels.
@@ -61,6 +66,9 @@ struct RenderJob
     std::int32_t threads = 1;
     /// How the results are coloured; the kernels take the limits from the view.
     ColourSettings colours;
+    /// The deep renderer computes pixels as offsets from one reference orbit and certifies the
+    /// picture against the exact kernel (kernel kinds 1, 3 and 4; others stay exact).
+    bool fastDeep = false;
 };
 
 /// Where a render writes. The iteration buffer is reallocated when it does not fit the
@@ -72,6 +80,25 @@ struct RenderTarget
     PictureBuffer& picture;
 };
 
+/// What the fast deep path did for one render.
+struct FastDeepReport
+{
+    bool tried = false;         ///< the render was asked for the fast path
+    bool exact = false;         ///< the exact kernel computed the picture after all
+    std::string reason;         ///< why the exact kernel took over (empty when it did not)
+    std::int32_t samples = 0;   ///< pixels computed by both the fast path and the exact kernel
+    std::int32_t identical = 0; ///< of those, the pixels with the same count
+    std::int64_t referenceLength = 0;
+    float referenceSeconds = 0.0f;
+};
+
+/// The share of identical counts in tenths of a percent, rounded down (1000 without samples).
+std::int32_t identicalPermille(const FastDeepReport& report);
+
+/// "99.9% of 256 pixels certified", or the reason the exact kernel took over; "" when the fast
+/// path was not asked for.
+std::string fastDeepSummary(const FastDeepReport& report);
+
 struct RenderOutcome
 {
     RendererKind renderer = RendererKind::None;
@@ -82,6 +109,7 @@ struct RenderOutcome
     std::int64_t insidePixels = 0;
     /// Whole milliseconds of the steady clock from the start of the computation, / 1000.
     float elapsedSeconds = 0.0f;
+    FastDeepReport fastDeep;
 };
 
 /// The colour settings of a render of `view`: its drawing mode, iteration limit, bailout and

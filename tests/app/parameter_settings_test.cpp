@@ -120,6 +120,7 @@ TEST_F(Parameters, PlainBoxesToggleTheirSettingAndShowIt)
         {OptionBox::AutoIterIncrease, &s.autoIterIncrease, 0u},
         {OptionBox::AutosaveParameter, &s.autosaveParameter, 0u},
         {OptionBox::UnzoomVideo, &s.unzoomVideo, 0u},
+        {OptionBox::FastDeepZoom, &s.fastDeepZoom, 0u},
     };
     const std::size_t repaints = shell.observer.all("repaint").size();
     for (const Case& c : cases) {

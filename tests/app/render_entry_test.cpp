@@ -2,6 +2,7 @@
 // around a render (titles, controls, dialogs, thumbnail, backup).
 #include "app/app_state.h"
 #include "app/render_entry.h"
+#include "app/statistics.h"
 #include "base/number_text.h"
 #include "engine/view_state.h"
 #include "tests/support/recording_observer.h"
@@ -253,6 +254,50 @@ TEST(RenderEntry, DeepPictureSuppressesRendersUntilTheViewChanges)
     EXPECT_TRUE(again.observer.shown.empty());
     EXPECT_EQ(again.progress.pumps, 0);
     EXPECT_EQ(app.iterations.counts, counts);
+}
+
+// "Fast deep zoom" reaches only deep renders; its certificate goes to the menu title, the
+// statistics and the record of the last render, and leaves with the next render without it.
+TEST(RenderEntry, FastDeepZoomCertifiesDeepPicturesOnly)
+{
+    struct Case
+    {
+        bool deep;
+        bool fast;
+        bool certified;
+    };
+
+    for (const Case c :
+         {Case{true, true, true}, Case{true, false, false}, Case{false, true, false}}) {
+        AppState app;
+        prepare(app, 24, 18, 2);
+        app.view.iterMax = 200;
+        test::setWindow(app.view, -0.80L, -0.70L, 0.05L, 0.125L);
+        app.view.deepZoom = c.deep ? 1 : 0;
+        app.settings.fastDeepZoom = c.fast ? 1 : 0;
+        app.render.fastDeep.tried = true; // left over from an earlier render
+        Request request;
+        RenderOptions options;
+        options.idleDeepWorkers = false;
+
+        request.renderView(app, options);
+
+        const FastDeepReport& report = app.render.fastDeep;
+        EXPECT_EQ(report.tried, c.certified) << c.deep << c.fast;
+        const std::string title =
+            "menuTitle: QUORVALIS - (Time:" + elapsedText(app.render.elapsedSeconds) +
+            ") - Mandelbrot";
+        if (c.certified) {
+            EXPECT_EQ(report.samples, 256);
+            EXPECT_EQ(report.identical, 256);
+            EXPECT_TRUE(
+                request.observer.has(title + " - Fast deep: 100.0% of 256 pixels identical"));
+            EXPECT_EQ(statisticsOf(app, "x").rows.back().value, " 100.0% of 256 pixels identical");
+        } else {
+            EXPECT_TRUE(request.observer.has(title)) << c.deep << c.fast;
+            EXPECT_NE(statisticsOf(app, "x").rows.back().label, " Fast deep zoom:");
+        }
+    }
 }
 
 // The statistics' counts: pixels that did not escape in the kernels' results, and the distinct

@@ -29,9 +29,10 @@ TEST(RenderOptions, NothingGivenRendersTheStartView)
 
 TEST(RenderOptions, EveryOptionTakesItsValue)
 {
-    const Options o = parsed({"view.fdz", "-o", "pic.png", "--raw", "r.qvr", "--info", "--size",
-                              "320x200", "--threads", "3", "--iter", "5000", "--mode", "28",
-                              "--bailout", "1e39", "--palette", "p.pal", "-q"});
+    const Options o =
+        parsed({"view.fdz",  "-o",        "pic.png",   "--raw",  "r.qvr", "--info",     "--size",
+                "320x200",   "--threads", "3",         "--iter", "5000",  "--mode",     "28",
+                "--bailout", "1e39",      "--palette", "p.pal",  "-q",    "--fast-deep"});
     EXPECT_EQ(o.parameterFile, "view.fdz");
     EXPECT_EQ(o.output, "pic.png");
     EXPECT_EQ(o.raw, "r.qvr");
@@ -45,6 +46,7 @@ TEST(RenderOptions, EveryOptionTakesItsValue)
     EXPECT_EQ(o.bailout, 1e39);
     EXPECT_EQ(o.palette, "p.pal");
     EXPECT_TRUE(o.quiet);
+    EXPECT_TRUE(o.fastDeep);
     EXPECT_TRUE(o.renders());
 }
 

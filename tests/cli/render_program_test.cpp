@@ -144,6 +144,24 @@ TEST(RenderProgram, AWindow1e20WideIsRenderedInDeepPrecision)
     EXPECT_TRUE(rawFileHolds(raw, expected));
 }
 
+TEST(RenderProgram, FastDeepCertifiesTheDeepPictureOnItsClosingLine)
+{
+    const std::vector<std::string> window{"-0.75", "-0.74999999999999999999", "0.1",
+                                          "0.100000000000000000015"};
+    const std::vector<std::string> common{"--mandelbrot", window[0], window[1],
+                                          window[2],      window[3], "--size",
+                                          "32x24",        "--iter",  "300"};
+    std::vector<std::string> fast = common;
+    fast.push_back("--fast-deep");
+    const ProgramResult r = runRenderer(fast);
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.err.find("renderer: deep, fast deep: 100.0% of 256 pixels identical\n"),
+              std::string::npos)
+        << r.err;
+    const ProgramResult exact = runRenderer(common);
+    EXPECT_EQ(exact.err.find("fast deep"), std::string::npos) << exact.err;
+}
+
 TEST(RenderProgram, AJuliaViewIsDrawnInTheWindowItComesWith)
 {
     TempFolder folder;

@@ -108,7 +108,8 @@ private slots:
                                     "Smooth color",   "Autosave parameter",
                                     "Multi-threaded", "Deep zoom",
                                     "Auto pot value", "Unzoom video",
-                                    "APPLY AND EXIT", "REDRAW"}) {
+                                    "Fast deep zoom", "APPLY AND EXIT",
+                                    "REDRAW"}) {
             QVERIFY2(texts.contains(QString::fromLatin1(caption)), caption);
         }
         QCOMPARE(d->findChild<QGroupBox*>()->title(), QStringLiteral("Options"));
@@ -126,6 +127,7 @@ private slots:
         QCOMPARE(d->threadsField()->text(), QStringLiteral(" 4"));
         QVERIFY(ticked(d, OptionBox::Mandelbrot) && ticked(d, OptionBox::ColourByPotential));
         QVERIFY(!ticked(d, OptionBox::Julia) && !ticked(d, OptionBox::DeepZoom));
+        QVERIFY(!ticked(d, OptionBox::FastDeepZoom));
 
         // Every control shows its text whole, none covers another, and the picture sits at the
         // top left: the sizes in dialog units are minimums that grow with the text.
@@ -140,8 +142,8 @@ private slots:
                 controls.push_back(w);
             }
         }
-        // 8 labels and the picture, 5 fields, 3 lists, 12 boxes, 2 buttons.
-        QCOMPARE(controls.size(), std::size_t{31});
+        // 8 labels and the picture, 5 fields, 3 lists, 13 boxes, 2 buttons.
+        QCOMPARE(controls.size(), std::size_t{32});
         const auto onDialog = [d](QWidget* w) {
             return QRect(w->mapTo(d, QPoint(0, 0)), w->size());
         };
@@ -415,16 +417,19 @@ private slots:
         ParametersDialog* d = openDialog(*f);
         f->app.shell.rendering = 1;
         d->optionBox(OptionBox::BoxedZoom)->click();
+        d->optionBox(OptionBox::FastDeepZoom)->click();
         choose(d->formatList(), 1);
         choose(d->formatList(), 3);
         type(d->iterMaxField(), QStringLiteral("300"));
         QTest::mouseClick(d->applyButton(), Qt::LeftButton);
         QCOMPARE(f->app.settings.boxedZoom, 0);
+        QCOMPARE(f->app.settings.fastDeepZoom, 0);
         QCOMPARE(f->app.view.iterMax, 100);
         QVERIFY(f->program.parametersDialog());
         f->app.shell.rendering = 0;
         f->program.runPendingCommands();
         QCOMPARE(f->app.settings.boxedZoom, 1);
+        QCOMPARE(f->app.settings.fastDeepZoom, 1);
         QCOMPARE(f->app.settings.pictureFormatCode, std::string("PNG"));
         QCOMPARE(f->app.view.iterMax, 300);
         QVERIFY(!f->program.parametersDialog());

@@ -1,0 +1,231 @@
+// The fast deep path against the exact kernel, pixel for pixel, at depths from 1e-20 to 1e-300,
+// and the exact renderer taking over where the certification fails.
+#include "engine/kernel_kind.h"
+#include "engine/perturbation.h"
+#include "engine/renderer.h"
+#include "engine/strip_layout.h"
+#include "engine/view_state.h"
+#include "tests/support/reference_pictures.h"
+#include "tests/support/scripted_progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+/// A view of width x height pixels of `step` around (cx, cy), at the precision its depth needs.
+struct DeepView
+{
+    const char* name;
+    bool mandelbrot;
+    std::int32_t mode;
+    const char* cx;
+    const char* cy;
+    std::int32_t stepExponent; ///< the pixel step is 1.5 * 10^stepExponent
+    std::int32_t iterMax;
+};
+
+// Pixels within one step of the boundary of a period-68 minibrot some 1e-48 across.
+constexpr const char* kMinibrotX =
+    "4.731728887524960092426587843716366767748615833104781242548147565362181950693699e-25";
+constexpr const char* kMinibrotY =
+    "0.9999999999999999999999994107335196915849296986906699565437436450382400496717123";
+
+void setView(ViewState& view, const DeepView& v, std::int32_t width, std::int32_t height)
+{
+    view.modeWord = v.mandelbrot ? 1u : 0u;
+    setDrawingMode(view.modeWord, v.mode);
+    view.iterMax = v.iterMax;
+    view.deepZoom = 1;
+    setPrecision(view, precisionForLimit(v.stepExponent) + 64);
+    const auto bits = static_cast<unsigned long>(view.precisionBits);
+    MpFloat step(bits);
+    mpf_set_str(step.get(), ("1.5e" + std::to_string(v.stepExponent)).c_str(), 10);
+    MpFloat half(bits);
+    WindowRef w = currentWindow(view);
+    if (!v.mandelbrot) {
+        mpf_set_ui(view.julia.cr.mp(), 0);
+        mpf_set_ui(view.julia.ci.mp(), 1); // the dendrite
+    }
+    MpFloat centre(bits);
+    mpf_set_str(centre.get(), v.cx, 10);
+    mpf_mul_ui(half.get(), step.get(), static_cast<unsigned long>(width / 2));
+    mpf_sub(w.xmin.mp(), centre.get(), half.get());
+    mpf_add(w.xmax.mp(), centre.get(), half.get());
+    mpf_set_str(centre.get(), v.cy, 10);
+    mpf_mul_ui(half.get(), step.get(), static_cast<unsigned long>(height / 2));
+    mpf_sub(w.ymin.mp(), centre.get(), half.get());
+    mpf_add(w.ymax.mp(), centre.get(), half.get());
+}
+
+/// Moves the window `pixels` pixels of a `width` wide picture to the right.
+void shiftWindow(ViewState& view, std::int32_t width, std::int32_t pixels)
+{
+    WindowRef w = currentWindow(view);
+    MpFloat shift(static_cast<unsigned long>(view.precisionBits));
+    mpf_sub(shift.get(), w.xmax.mp(), w.xmin.mp());
+    mpf_mul_ui(shift.get(), shift.get(), static_cast<unsigned long>(pixels));
+    mpf_div_ui(shift.get(), shift.get(), static_cast<unsigned long>(width));
+    mpf_add(w.xmin.mp(), w.xmin.mp(), shift.get());
+    mpf_add(w.xmax.mp(), w.xmax.mp(), shift.get());
+}
+
+struct Rendered
+{
+    RenderOutcome outcome;
+    RawResults raw;
+};
+
+Rendered render(ViewState& view, std::int32_t width, std::int32_t height, bool fast,
+                RenderOptions options = {})
+{
+    RenderJob job;
+    job.renderer = RendererKind::Deep;
+    job.width = width;
+    job.height = height;
+    job.threads = 2;
+    job.fastDeep = fast;
+    job.colours = colourSettingsOf(view, 0, 0);
+    IterationBuffer iterations;
+    Palette palette;
+    PictureBuffer picture;
+    Rendered r;
+    options.raw = &r.raw;
+    options.idleDeepWorkers = false;
+    test::ScriptedProgress progress;
+    r.outcome =
+        renderPicture(job, view, RenderTarget{iterations, palette, picture}, progress, options);
+    return r;
+}
+
+/// Pixels whose counts differ, and those of equal count whose A or B differ by more than
+/// 1e-4 of their size (escaped: zr^2 and zi^2 at the escape; inside: z after iterMax).
+std::pair<std::int32_t, std::int32_t> differences(const RawResults& x, const test::Raw& y)
+{
+    std::int32_t counts = 0;
+    std::int32_t values = 0;
+    const auto far = [](float p, float q) {
+        return std::fabs(p - q) > 1e-4f * std::max({std::fabs(p), std::fabs(q), 1e-3f});
+    };
+    for (std::size_t i = 0; i < y.counts.size(); ++i) {
+        if (x.counts[i] != y.counts[i]) {
+            ++counts;
+        } else if (far(x.a[i], y.a[i]) || far(x.b[i], y.b[i])) {
+            ++values;
+        }
+    }
+    return {counts, values};
+}
+
+TEST(FastDeep, CountsMatchTheExactKernelPixelForPixel)
+{
+    const DeepView views[] = {
+        {"Misiurewicz point i, 1e-20", true, 1, "0", "1", -20, 1500},
+        {"minibrot edge, 1e-50", true, 1, kMinibrotX, kMinibrotY, -50, 2000},
+        {"minibrot edge, kind 3", true, 26, kMinibrotX, kMinibrotY, -50, 2000},
+        {"minibrot edge, kind 4", true, 27, kMinibrotX, kMinibrotY, -50, 2000},
+        {"Misiurewicz point i, 1e-100", true, 1, "0", "1", -100, 3000},
+        {"Misiurewicz point i, 1e-300", true, 1, "0", "1", -300, 6000},
+        {"dendrite Julia set at i, 1e-40", false, 1, "0", "1", -40, 3000},
+    };
+    constexpr std::int32_t kWidth = 48;
+    constexpr std::int32_t kHeight = 36;
+    for (const DeepView& v : views) {
+        ViewState view;
+        setView(view, v, kWidth, kHeight);
+        const Rendered fast = render(view, kWidth, kHeight, true);
+        const test::Raw exact =
+            test::referenceDeep(view, kWidth, kHeight, stripLayout(kHeight, 1).strips);
+
+        EXPECT_FALSE(fast.outcome.fastDeep.exact) << v.name << ": " << fast.outcome.fastDeep.reason;
+        EXPECT_GE(fast.outcome.fastDeep.samples, 256) << v.name;
+        // One pixel in a thousand may differ, as where the exact kernel's own last bits decide.
+        const auto [counts, values] = differences(fast.raw, exact);
+        EXPECT_LE(counts + values, kWidth * kHeight / 1000) << v.name;
+    }
+}
+
+TEST(FastDeep, KindsTheOffsetsCannotFollowAreLeftToTheExactKernel)
+{
+    constexpr std::int32_t kWidth = 16;
+    constexpr std::int32_t kHeight = 12;
+    for (const std::int32_t mode : {2, 28}) {
+        ViewState view;
+        setView(view, {"", true, mode, "0", "1", -20, 400}, kWidth, kHeight);
+        const Rendered fast = render(view, kWidth, kHeight, true);
+        const Rendered exact = render(view, kWidth, kHeight, false);
+
+        EXPECT_TRUE(fast.outcome.fastDeep.exact) << mode;
+        EXPECT_EQ(fast.raw.counts, exact.raw.counts) << mode;
+        EXPECT_EQ(fastDeepSummary(fast.outcome.fastDeep),
+                  "exact kernel: drawing mode needs the exact kernel");
+    }
+}
+
+TEST(FastDeep, WithoutRebasingTheCertificationFailsAndTheExactKernelTakesOver)
+{
+    constexpr std::int32_t kWidth = 40;
+    constexpr std::int32_t kHeight = 30;
+    // The reference at the centre escapes long before the pixels to its left, which outlive it.
+    ViewState view;
+    setView(view, {"", true, 1, "0", "1", -30, 1500}, kWidth, kHeight);
+    shiftWindow(view, kWidth, 15);
+    RenderOptions options;
+    options.fastDeepRebasing = false;
+    const Rendered fast = render(view, kWidth, kHeight, true, options);
+    const Rendered exact = render(view, kWidth, kHeight, false);
+
+    const FastDeepReport& report = fast.outcome.fastDeep;
+    EXPECT_TRUE(report.exact);
+    EXPECT_LT(identicalPermille(report), 999);
+    EXPECT_EQ(fast.raw.counts, exact.raw.counts);
+    EXPECT_NE(fastDeepSummary(report).find("exact kernel after"), std::string::npos);
+}
+
+TEST(FastDeep, EscBeforeTheEndLeavesTheRowsNotReachedAndNoCertificate)
+{
+    constexpr std::int32_t kWidth = 32;
+    constexpr std::int32_t kHeight = 24;
+    ViewState view;
+    setView(view, {"", true, 1, kMinibrotX, kMinibrotY, -50, 2000}, kWidth, kHeight);
+    RenderJob job;
+    job.renderer = RendererKind::Deep;
+    job.width = kWidth;
+    job.height = kHeight;
+    job.fastDeep = true;
+    IterationBuffer iterations;
+    Palette palette;
+    PictureBuffer picture;
+    test::ScriptedProgress progress;
+    progress.escAtPump = 1;
+    RenderOptions options;
+    options.idleDeepWorkers = false;
+
+    const RenderOutcome outcome =
+        renderPicture(job, view, RenderTarget{iterations, palette, picture}, progress, options);
+
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_FALSE(outcome.fastDeep.exact);
+    EXPECT_EQ(outcome.fastDeep.samples, 0);
+}
+
+TEST(FastDeep, LongDoubleKeepsExponentsFarBelowTheRangeOfDouble)
+{
+    MpFloat v(256);
+    for (const char* text : {"1.25e-1000", "-3.5e-4000", "7e300", "0.1"}) {
+        mpf_set_str(v.get(), text, 10);
+        const long double expected = std::stold(text);
+        EXPECT_NEAR(static_cast<double>(toLongDouble(v.get()) / expected), 1.0, 1e-15) << text;
+    }
+}
+
+} // namespace
+} // namespace qv
