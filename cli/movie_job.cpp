@@ -250,7 +250,7 @@ std::optional<std::string> jobOptionProblem(const Options& o)
     const bool changes = !o.parameterFile.empty() || !o.frameFolder.empty() || !o.output.empty() ||
                          !o.raw.empty() || o.info || o.size || o.threads || o.iterMax || o.mode ||
                          o.bailout || o.mandelbrot || o.julia || !o.palette.empty() ||
-                         o.unzoomFactor || o.unzoomVideo;
+                         o.unzoomFactor || o.unzoomVideo || o.fastDeep;
     if (changes) {
         return "--job takes everything from the job's manifest: only --movie-frames and -q go "
                "with it";

@@ -302,6 +302,7 @@ std::string formatMovieJob(const MovieJob& job)
     out << "parameters " << job.parameterFile << ' ' << hashText(job.parameterHash) << '\n';
     out << "size " << job.width << ' ' << job.height << '\n';
     out << "threads " << job.threads << ' ' << job.multiThreaded << '\n';
+    out << "fast-deep " << job.fastDeepZoom << '\n';
     out << "unzoom-factor " << hexFloat(static_cast<double>(job.unzoomFactor)) << '\n';
     out << "unzoom-video " << job.unzoomVideo << '\n';
     out << "auto-iter-increase " << job.autoIterIncrease << '\n';
@@ -388,6 +389,10 @@ std::optional<MovieJob> parseMovieJob(std::string_view text, std::string& error)
         if (job.threads < 1 || job.threads > 64) {
             throw Bad{"threads out of range"};
         }
+        job.fastDeepZoom = wholeValue<std::int32_t>(line("fast-deep", 1)[0]);
+        if (job.fastDeepZoom != 0 && job.fastDeepZoom != 1) {
+            throw Bad{"fast-deep is 0 or 1"};
+        }
         job.unzoomFactor = static_cast<float>(doubleValue(line("unzoom-factor", 1)[0]));
         job.unzoomVideo = wholeValue<std::int32_t>(line("unzoom-video", 1)[0]);
         job.autoIterIncrease = wholeValue<std::int32_t>(line("auto-iter-increase", 1)[0]);
@@ -467,6 +472,7 @@ std::optional<MovieJob> planMovieJob(AppState& app, ViewObserver& observer)
     job.height = s.pictureHeight;
     job.threads = s.threads;
     job.multiThreaded = s.multiThreaded;
+    job.fastDeepZoom = s.fastDeepZoom;
     job.unzoomFactor = s.unzoomFactor;
     job.unzoomVideo = s.unzoomVideo;
     job.autoIterIncrease = s.autoIterIncrease;
@@ -509,6 +515,7 @@ bool applyJobSettings(AppState& app, const MovieJob& job, ShellObserver& observe
     RenderSettings& s = app.settings;
     s.threads = job.threads;
     s.multiThreaded = job.multiThreaded;
+    s.fastDeepZoom = job.fastDeepZoom;
     s.unzoomFactor = job.unzoomFactor;
     s.unzoomVideo = job.unzoomVideo;
     s.autoIterIncrease = job.autoIterIncrease;

@@ -76,6 +76,9 @@ struct MovieJob
     std::int32_t height = 0;
     std::int32_t threads = 1;
     std::int32_t multiThreaded = 0;
+    /// Deep frames by the certified fast path; its few differing pixels must be the same ones
+    /// on every machine.
+    std::int32_t fastDeepZoom = 0;
     float unzoomFactor = 0.0f;
     std::int32_t unzoomVideo = 0;
     std::int32_t autoIterIncrease = 0;

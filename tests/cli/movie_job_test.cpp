@@ -102,6 +102,8 @@ TEST(MovieJobOptions, WhatGoesWithAJob)
         {{"--job", "j"}, "--job needs --movie-frames A..B"},
         {{"--job", "j", "--movie-frames", "0..3", "--size", "8x8"},
          "--job takes everything from the job's manifest: only --movie-frames and -q go with it"},
+        {{"--job", "j", "--movie-frames", "0..3", "--fast-deep"},
+         "--job takes everything from the job's manifest: only --movie-frames and -q go with it"},
         {{"--job", "j", "--movie-frames", "0..3", "--out", "d"},
          "--job takes everything from the job's manifest: only --movie-frames and -q go with it"},
         {{"--job", "j", "--movie-job", "k", "--movie-frames", "0..3"},

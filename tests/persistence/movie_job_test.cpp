@@ -22,6 +22,7 @@ MovieJob handMadeJob()
     job.height = 48;
     job.threads = 3;
     job.multiThreaded = 1;
+    job.fastDeepZoom = 1;
     job.unzoomFactor = 1.02f;
     job.unzoomVideo = 1;
     job.autoIterIncrease = 1;
@@ -140,12 +141,12 @@ TEST(MovieJob, DamagedManifestsAreRefusedWithTheLineAtFault)
         {"parameters movie.fra", "parameters ../movie.fra",
          "line 2: the parameter file must be inside the job folder"},
         {"size 64 48", "size 64 4800", "line 3: the size is not that of a movie"},
-        {"frame 1 ", "frame 2 ", "line 17: frame 1 expected"},
-        {"iter 101", "iter 1o1", "line 17: '1o1' is not a whole number"},
-        {"frames 3", "frames 4", "line 19: 'frame' with 23 values expected"},
-        {"end\n", "end\nmore\n", "line 20: text after 'end'"},
-        {"bits 96", "bits 12", "line 16: the precision is out of range"},
-        {"ymax 0x", "ymax mp:0x", "line 16: 'mp:0x"},
+        {"frame 1 ", "frame 2 ", "line 18: frame 1 expected"},
+        {"iter 101", "iter 1o1", "line 18: '1o1' is not a whole number"},
+        {"frames 3", "frames 4", "line 20: 'frame' with 23 values expected"},
+        {"end\n", "end\nmore\n", "line 21: text after 'end'"},
+        {"bits 96", "bits 12", "line 17: the precision is out of range"},
+        {"ymax 0x", "ymax mp:0x", "line 17: 'mp:0x"},
     };
     for (const Case& c : cases) {
         std::string damaged = text;
