@@ -325,6 +325,7 @@ bool replaceFile(const std::string& path, std::span<const std::byte> bytes)
         errno = ENOENT;
         return false;
     }
+
     struct stat old
     {
     };

@@ -138,6 +138,7 @@ public:
 
     TrackedFile(const TrackedFile&) = delete;
     TrackedFile& operator=(const TrackedFile&) = delete;
+
     ~TrackedFile() { m_pending.untrack(m_file); }
 
     StagedFile& file() { return m_file; }
@@ -304,10 +305,9 @@ private:
                 ++index;
                 StagedFile& file = output.staged->file();
                 if (!file.commit()) {
-                    const std::string message = "cannot write " + inQuotes(output.path) + ": " +
-                                                file.failure() +
-                                                (index > 1 ? "; the outputs before it are written"
-                                                           : "; nothing written");
+                    const std::string message =
+                        "cannot write " + inQuotes(output.path) + ": " + file.failure() +
+                        (index > 1 ? "; the outputs before it are written" : "; nothing written");
                     m_outputs.clear();
                     return problem(kExitFileProblem, message);
                 }
@@ -575,8 +575,8 @@ private:
                     break;
                 }
                 m_progress.finishProgress();
-                return problem(kExitFileProblem, "cannot write " + inQuotes(path) + ": " +
-                                                     failure + "; " + oneLine(kMovieInterrupted));
+                return problem(kExitFileProblem, "cannot write " + inQuotes(path) + ": " + failure +
+                                                     "; " + oneLine(kMovieInterrupted));
             }
             ++written;
         }
@@ -635,9 +635,8 @@ private:
     {
         constexpr std::int32_t kFramesLooked = 100000;
         std::vector<std::string> frames;
-        const std::int32_t last = range.last - range.first > kFramesLooked
-                                      ? range.first + kFramesLooked
-                                      : range.last;
+        const std::int32_t last =
+            range.last - range.first > kFramesLooked ? range.first + kFramesLooked : range.last;
         for (std::int32_t counter = std::max(range.first, 0); counter <= last; ++counter) {
             frames.push_back(
                 (fs::path(m_options.frameFolder) / frameName(counter, unzoomVideo)).string());

@@ -1,6 +1,6 @@
 // quorvalis-render: renders, inspects and exports fractal views without a window.
-#include "cli/options.h"
 #include "cli/interrupts.h"
+#include "cli/options.h"
 #include "cli/render_job.h"
 
 #include <csignal>
@@ -51,13 +51,9 @@ int main(int argc, char** argv)
         return qv::cli::kExitOk;
     }
     const char* hold = std::getenv(kHoldVariable);
-    const qv::cli::RunEnvironment environment{std::thread::hardware_concurrency(),
-                                              interrupts.received(),
-                                              pending,
-                                              stdout,
-                                              stderr,
-                                              ::isatty(STDERR_FILENO) == 1,
-                                              hold != nullptr ? hold : ""};
+    const qv::cli::RunEnvironment environment{
+        std::thread::hardware_concurrency(), interrupts.received(),      pending, stdout, stderr,
+        ::isatty(STDERR_FILENO) == 1,        hold != nullptr ? hold : ""};
     try {
         return qv::cli::runRenderer(options, environment);
     } catch (const std::bad_alloc&) {
