@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/movie.h"
+#include "app/plausibility.h"
 #include "app/render_entry.h"
 #include "app/render_observer.h"
 #include "app/shell_services.h"
@@ -17,6 +18,7 @@
 #include "palette/palette_file.h"
 #include "palette/palette_random.h"
 #include "persistence/parameter_files.h"
+#include "persistence/parameter_warnings.h"
 #include "persistence/picture_writer.h"
 
 #include <algorithm>
@@ -196,8 +198,15 @@ public:
         if (interrupted()) {
             return stopWithoutWriting();
         }
+        const std::vector<std::string> warnings = implausibleSettings();
+        for (const std::string& warning : warnings) {
+            printProblem(m_environment.err, "warning: " + warning);
+        }
         if (m_options.info) {
-            const std::string info = infoText(m_app);
+            std::string info = infoText(m_app);
+            for (const std::string& warning : warnings) {
+                info += "warning: " + warning + "\n";
+            }
             std::fputs(info.c_str(), m_environment.out);
             std::fflush(m_environment.out);
         }
@@ -388,9 +397,12 @@ private:
             if (const auto reason = unreadable(o.parameterFile)) {
                 return problem(kExitFileProblem, *reason);
             }
-            const bool loaded = withImageExtension(o.parameterFile)
-                                    ? loadParameterFileWithImage(m_app, m_services, o.parameterFile)
-                                    : loadParameterFile(m_app, m_services, o.parameterFile);
+            // The stored picture is never shown here (the view is rendered anew): only its size
+            // is taken, and --info of a large file reads a few kilobytes.
+            const bool loaded =
+                withImageExtension(o.parameterFile)
+                    ? loadParameterFileWithPictureSize(m_app, m_services, o.parameterFile)
+                    : loadParameterFile(m_app, m_services, o.parameterFile);
             if (!loaded) {
                 return problem(kExitFileProblem, inQuotes(o.parameterFile) + ": " +
                                                      failureText("not a parameter file"));
@@ -467,6 +479,22 @@ private:
         } else {
             applyViewChange(view, viewContext(m_app), m_observer);
         }
+    }
+
+    /// What the file and the options set that the program takes but cannot draw sensibly.
+    std::vector<std::string> implausibleSettings()
+    {
+        std::vector<std::string> warnings;
+        if (!m_options.parameterFile.empty()) {
+            warnings = unusableStoredNumbers(m_options.parameterFile);
+        }
+        for (std::string& line : implausibleValues(m_app)) {
+            warnings.push_back(std::move(line));
+        }
+        if (auto slow = longRenderWarning(m_app, m_app.settings.threads)) {
+            warnings.push_back(std::move(*slow));
+        }
+        return warnings;
     }
 
     void setWindowText(const WindowText& text)
