@@ -26,6 +26,11 @@ constexpr std::size_t kSamplePoints = kSampleColumns * kSampleRows;
 /// second of the deep one at common precisions.
 constexpr std::int32_t kExtendedSampleLimit = 20000;
 constexpr std::int32_t kDeepSampleLimit = 500;
+/// The sample is repeated until it has done this many iterations or taken this long, at
+/// most this many times.
+constexpr double kLeastSampleIterations = 100000.0;
+constexpr std::chrono::milliseconds kLeastSampleTime{20};
+constexpr std::int32_t kMostSampleRepeats = 1000;
 /// No pixel iterates faster than this (seconds per iteration): below it no sample is needed.
 constexpr double kFastestIteration = 1e-10;
 
@@ -178,21 +183,27 @@ double estimatedRenderSeconds(const AppState& app, std::int32_t threads)
     const std::int32_t iterMax = std::max(view.iterMax, 3);
     const std::int32_t limit = std::min(iterMax, deep ? kDeepSampleLimit : kExtendedSampleLimit);
     const KernelKind kind = kernelKindForMode(drawingMode(view.modeWord));
+    // A sample whose points escape at once is repeated until the clock can measure it.
     SampleCounts sample;
-    const auto start = std::chrono::steady_clock::now();
-    if (deep) {
-        sampleDeep(app, kind, limit, sample);
-    } else {
-        sampleExtended(app, kind, limit, sample);
-    }
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     double done = 0.0;
     double projected = 0.0;
-    for (const std::int32_t count : sample.counts) {
-        const bool escaped = count > 0 && count < limit;
-        done += escaped ? count : limit;
-        projected += escaped ? count : iterMax;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::int32_t repeat = 0; repeat < kMostSampleRepeats && done < kLeastSampleIterations &&
+                                  std::chrono::steady_clock::now() - start < kLeastSampleTime;
+         ++repeat) {
+        if (deep) {
+            sampleDeep(app, kind, limit, sample);
+        } else {
+            sampleExtended(app, kind, limit, sample);
+        }
+        projected = 0.0;
+        for (const std::int32_t count : sample.counts) {
+            const bool escaped = count > 0 && count < limit;
+            done += escaped ? count : limit;
+            projected += escaped ? count : iterMax;
+        }
     }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     const double perIteration = elapsed.count() / std::max(done, 1.0);
     const double perPixel = projected / static_cast<double>(kSamplePoints);
     return pictureIterations(app, perPixel) * perIteration / std::max(threads, 1);
