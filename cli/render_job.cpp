@@ -291,40 +291,46 @@ private:
             ++index;
             StagedFile& file = output.staged->file();
             if (!writeBytes(file, output.bytes, "write:" + std::to_string(index))) {
-                const std::string reason = file.failure();
+                const std::string message =
+                    "cannot write " + inQuotes(output.path) + ": " + file.failure();
                 m_outputs.clear();
-                return problem(kExitFileProblem, "cannot write " + inQuotes(output.path) + ": " +
-                                                     reason + "; nothing written");
+                return problem(kExitFileProblem, message + "; nothing written");
             }
             output.bytes = {};
             if (interrupted()) {
                 return stopWithoutWriting();
             }
         }
+        int status = kExitOk;
+        std::string message;
         {
             // A signal that would end the program at once waits until every output has its
-            // name: they are then all new.
+            // name: they are then all new. The outputs are let go only after the lock, since
+            // letting go of one takes it too.
             const auto naming = m_environment.pending.holdNaming();
             if (interrupted()) {
-                m_outputs.clear();
-                return problem(interruptedStatus(), "interrupted; nothing written");
+                status = interruptedStatus();
+                message = "interrupted; nothing written";
             }
             index = 0;
             for (PendingOutput& output : m_outputs) {
+                if (status != kExitOk) {
+                    break;
+                }
                 ++index;
                 StagedFile& file = output.staged->file();
                 if (!file.commit()) {
-                    const std::string message =
+                    status = kExitFileProblem;
+                    message =
                         "cannot write " + inQuotes(output.path) + ": " + file.failure() +
                         (index > 1 ? "; the outputs before it are written" : "; nothing written");
-                    m_outputs.clear();
-                    return problem(kExitFileProblem, message);
+                } else {
+                    holdAt("name:" + std::to_string(index));
                 }
-                holdAt("name:" + std::to_string(index));
             }
         }
         m_outputs.clear();
-        return kExitOk;
+        return status == kExitOk ? kExitOk : problem(status, message);
     }
 
     int checkOutputs()
@@ -540,10 +546,10 @@ private:
                 output.bytes = encodeImage(picture, output.path, jpegQuality(m_app.settings));
             }
             if (output.bytes.empty()) {
+                const std::string message = "cannot write " + inQuotes(output.path) +
+                                            ": the picture could not be encoded; nothing written";
                 m_outputs.clear();
-                return problem(kExitFileProblem,
-                               "cannot write " + inQuotes(output.path) +
-                                   ": the picture could not be encoded; nothing written");
+                return problem(kExitFileProblem, message);
             }
         }
         if (const int status = writeOutputs(); status != kExitOk) {
