@@ -127,15 +127,6 @@ TEST(FileIo, FailuresGiveTheirReasonsBeforeAnythingIsWritten)
     EXPECT_EQ(errno, EINVAL);
 }
 
-TEST(FileIo, ADeviceIsWrittenInPlace)
-{
-    StagedFile file("/dev/null");
-    EXPECT_TRUE(file.inPlace());
-    EXPECT_TRUE(file.write(bytesOf("anything")));
-    EXPECT_TRUE(file.commit());
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
-}
-
 TEST(FileIo, OnlyStaleTemporariesOfTheGivenTargetsAreRemoved)
 {
     TempFolder folder;
