@@ -2,12 +2,17 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-san
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 1800
+FUZZ_CXX   ?= clang++-14
+FUZZ_TARGETS = parameter_file palette_file
 JOBS       ?= $(shell nproc)
 WERROR     ?= $(if $(CI),ON,OFF)
 CMAKE_OPTS ?=
 CLANG_FORMAT ?= clang-format
 
-.PHONY: all deps build run package test test-fast test-san test-tsan test-farm bench format format-check clean
+.PHONY: all deps build run package test test-fast test-san test-tsan test-farm fuzz bench format format-check clean
 
 all: build
 
@@ -62,6 +67,25 @@ test-farm: build
 	./scripts/test-farm $(BUILD) >$(BUILD)/test-farm.log 2>&1; status=$$?; \
 	    cat $(BUILD)/test-farm.log; exit $$status
 
+# The parameter-file and palette-file readers under libFuzzer with Address- and
+# UndefinedBehaviorSanitizer, built with clang in a folder of their own. The seed corpus is
+# written by the program's own savers; what a run learns is kept in $(FUZZ_BUILD)/corpus/NAME,
+# crashes in $(FUZZ_BUILD)/findings/NAME-*.
+fuzz:
+	./scripts/install-deps --fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DQV_FUZZ=ON -DQV_SANITIZE=address,undefined -DQV_BENCH=OFF $(CMAKE_OPTS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_seeds $(addprefix fuzz_,$(FUZZ_TARGETS))
+	./$(FUZZ_BUILD)/tools/fuzz/fuzz_seeds $(FUZZ_BUILD)/seeds
+	mkdir -p $(FUZZ_BUILD)/findings
+	for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t && \
+	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
+	    ./$(FUZZ_BUILD)/tools/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 \
+	        -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- \
+	        $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t || exit 1; \
+	done
+
 bench: build
 	./$(BUILD)/bench/qv_bench
 
@@ -79,4 +103,4 @@ format-check: deps
 	fi; echo "format-check: every file formatted"
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

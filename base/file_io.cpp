@@ -2,13 +2,22 @@
 #include "base/file_io.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <set>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qv {
 namespace {
@@ -43,19 +52,47 @@ private:
     int m_fd;
 };
 
-bool writeAll(int fd, std::span<const std::byte> bytes)
+/// Writes every byte; 0, or the errno value of the write that failed.
+int writeAll(int fd, std::span<const std::byte> bytes)
 {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            return false;
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            return EIO;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(n));
     }
-    return true;
+    return 0;
+}
+
+constexpr std::string_view kTemporaryLead = ".qv-";
+constexpr std::string_view kTemporaryTail = ".tmp";
+
+/// FNV-1a: a stable short tag of a file name for its temporary files.
+std::uint32_t nameHash(std::string_view name)
+{
+    std::uint32_t h = 2166136261u;
+    for (const char c : name) {
+        h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    }
+    return h;
+}
+
+/// The file a path names, through a symbolic link; the path itself when it does not exist.
+std::string resolvedTarget(const std::string& path)
+{
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    return target;
 }
 
 /// Reads up to out.size() bytes; the count read (short only at the end), or nothing on error.
@@ -80,56 +117,235 @@ std::optional<std::size_t> readSome(int fd, std::span<std::byte> out)
 
 } // namespace
 
+std::string errorText(int code)
+{
+    return std::strerror(code);
+}
+
+std::string temporaryNameFor(const std::string& target, long pid, int attempt)
+{
+    const std::string::size_type slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    std::array<char, 64> name{};
+    std::snprintf(name.data(), name.size(), "%s%08x-%ld-%d%s", kTemporaryLead.data(),
+                  nameHash(target.substr(folder.size())), pid, attempt, kTemporaryTail.data());
+    return folder + name.data();
+}
+
+int removeStaleTemporaries(std::span<const std::string> targets)
+{
+    // Per folder, the names' leads up to the process id: ".qv-HHHHHHHH-".
+    std::map<std::string, std::set<std::string>> leads;
+    for (const std::string& target : targets) {
+        const std::string sample = temporaryNameFor(resolvedTarget(target), 0, 0);
+        const std::string::size_type slash = sample.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : sample.substr(0, slash + 1);
+        leads[folder].insert(sample.substr(folder.size(), kTemporaryLead.size() + 9));
+    }
+    int removed = 0;
+    for (const auto& [folder, names] : leads) {
+        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+        if (dir == nullptr) {
+            continue;
+        }
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name(entry->d_name);
+            if (name.size() <= kTemporaryLead.size() + 9 || !name.ends_with(kTemporaryTail) ||
+                !names.contains(std::string(name.substr(0, kTemporaryLead.size() + 9)))) {
+                continue;
+            }
+            const std::string_view rest = name.substr(kTemporaryLead.size() + 9);
+            long pid = 0;
+            const auto parsed = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+            if (parsed.ec != std::errc() || *parsed.ptr != '-' || pid <= 0 || pid == ::getpid()) {
+                continue;
+            }
+            const std::string path = folder + std::string(name);
+
+            struct stat info
+            {
+            };
+
+            // Only a file of this user whose process is gone: a running program's file, or
+            // another user's, is not ours to remove.
+            if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+                info.st_uid != ::geteuid()) {
+                continue;
+            }
+            if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
+                continue;
+            }
+            if (::unlink(path.c_str()) == 0) {
+                ++removed;
+            }
+        }
+        ::closedir(dir);
+    }
+    return removed;
+}
+
+StagedFile::StagedFile(const std::string& path)
+{
+    if (path.empty()) {
+        fail(ENOENT);
+        return;
+    }
+    m_target = resolvedTarget(path);
+
+    struct stat old
+    {
+    };
+
+    if (::stat(m_target.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            fail(EISDIR);
+            return;
+        }
+        if (!S_ISREG(old.st_mode)) {
+            openInPlace(S_ISCHR(old.st_mode));
+            return;
+        }
+        if (::access(m_target.c_str(), W_OK) != 0) {
+            fail(errno);
+            return;
+        }
+        m_hadFile = true;
+        m_oldMode = old.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        // A name too long, a folder that is a file, a folder that may not be searched.
+        fail(errno);
+        return;
+    }
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_temporary = temporaryNameFor(m_target, ::getpid(), attempt);
+        m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (m_fd < 0) {
+        const int code = errno;
+        m_temporary.clear();
+        fail(code);
+    }
+}
+
+void StagedFile::openInPlace(bool device)
+{
+    m_inPlace = true;
+    m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (m_fd < 0) {
+        fail(errno);
+        return;
+    }
+    // A write of nothing reaches the device's driver: one that takes no bytes at all (a full
+    // device) says so now rather than after the render.
+    if (device && ::write(m_fd, "", 0) < 0) {
+        fail(errno);
+    }
+}
+
+StagedFile::~StagedFile()
+{
+    discard();
+}
+
+bool StagedFile::fail(int code)
+{
+    if (m_code == 0) {
+        m_code = code != 0 ? code : EIO;
+        m_failure = errorText(m_code);
+    }
+    return false;
+}
+
+bool StagedFile::write(std::span<const std::byte> bytes)
+{
+    if (m_code != 0 || m_fd < 0 || m_committed) {
+        return false;
+    }
+    if (const int code = writeAll(m_fd, bytes); code != 0) {
+        return fail(code);
+    }
+    return true;
+}
+
+bool StagedFile::commit()
+{
+    if (m_committed) {
+        return true;
+    }
+    if (m_code != 0 || m_fd < 0) {
+        return false;
+    }
+    if (m_inPlace) {
+        m_committed = true;
+        FileDescriptor file(std::exchange(m_fd, -1));
+        return file.close() || fail(errno);
+    }
+    FileDescriptor file(std::exchange(m_fd, -1));
+    bool ok = !m_hadFile || ::fchmod(file.get(), m_oldMode) == 0;
+    ok = ok && ::fsync(file.get()) == 0;
+    ok = file.close() && ok;
+    ok = ok && ::rename(m_temporary.c_str(), m_target.c_str()) == 0;
+    if (!ok) {
+        const int code = errno;
+        discard();
+        return fail(code);
+    }
+    m_committed = true;
+    m_temporary.clear();
+    return true;
+}
+
+void StagedFile::discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_committed && !m_temporary.empty()) {
+        const int saved = errno;
+        ::unlink(m_temporary.c_str());
+        errno = saved;
+        m_temporary.clear();
+    }
+}
+
+void StagedFile::unlinkTemporary() const
+{
+    if (!m_committed && !m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+    }
+}
+
 bool replaceFile(const std::string& path, std::span<const std::byte> bytes)
 {
     if (path.empty()) {
+        errno = ENOENT;
         return false;
-    }
-    // Write through a symbolic link rather than replacing the link itself.
-    std::string target = path;
-    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
     }
 
     struct stat old
     {
     };
 
-    const bool hadFile = ::stat(target.c_str(), &old) == 0;
-    // A folder, a device or a file the user may not write is not replaced.
-    if (hadFile && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+    // A device or a FIFO is left alone here: only files are replaced.
+    const std::string target = resolvedTarget(path);
+    if (::stat(target.c_str(), &old) == 0 && !S_ISREG(old.st_mode)) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
         return false;
     }
-
-    const std::string::size_type slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder + "." + name + "." + std::to_string(::getpid()) + "." +
-                    std::to_string(attempt) + ".tmp";
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    if (fd < 0) {
+    StagedFile file(path);
+    if (file.inPlace()) {
+        errno = EINVAL;
         return false;
     }
-    FileDescriptor file(fd);
-    bool ok = writeAll(file.get(), bytes);
-    if (ok && hadFile) {
-        ok = ::fchmod(file.get(), old.st_mode & 07777) == 0;
+    if (!file.write(bytes) || !file.commit()) {
+        errno = file.failureCode();
+        return false;
     }
-    ok = ok && ::fsync(file.get()) == 0;
-    ok = file.close() && ok;
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-    }
-    return ok;
+    return true;
 }
 
 std::optional<std::vector<std::byte>> readFilePrefix(const std::string& path, std::size_t limit)

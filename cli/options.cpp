@@ -378,7 +378,8 @@ A movie needs an unzoom factor above 1, a view with a width and a picture of at 
 1920 x 1080 (a wider one is made 1920 x 1080). Frames past the movie's end are not made.
 
 Exit status: 0 success, 2 a file could not be read or written, 64 a wrong command line,
-130 interrupted (nothing written).
+130, 143 or 129 interrupted by SIGINT, SIGTERM or SIGHUP (nothing written; a second one ends
+the program at once). Values a file holds that cannot make a sensible picture are warned about.
 )";
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/movie.h"
+#include "app/plausibility.h"
 #include "app/render_entry.h"
 #include "app/render_observer.h"
 #include "app/shell_services.h"
@@ -18,6 +19,7 @@
 #include "palette/palette_file.h"
 #include "palette/palette_random.h"
 #include "persistence/parameter_files.h"
+#include "persistence/parameter_warnings.h"
 #include "persistence/picture_writer.h"
 
 #include <algorithm>
@@ -27,9 +29,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace qv::cli {
@@ -126,6 +130,35 @@ bool withImageExtension(const std::string& path)
     return extension == ".fpi" || extension == ".fpz";
 }
 
+/// An output file listed with the run's pending files for as long as its temporary exists.
+class TrackedFile
+{
+public:
+    TrackedFile(PendingFiles& pending, const std::string& path) : m_pending(pending), m_file(path)
+    {
+        m_pending.track(m_file);
+    }
+
+    TrackedFile(const TrackedFile&) = delete;
+    TrackedFile& operator=(const TrackedFile&) = delete;
+
+    ~TrackedFile() { m_pending.untrack(m_file); }
+
+    StagedFile& file() { return m_file; }
+
+private:
+    PendingFiles& m_pending;
+    StagedFile m_file;
+};
+
+/// What one output of a run still has to do.
+struct PendingOutput
+{
+    std::string path;
+    std::unique_ptr<TrackedFile> staged;
+    std::vector<std::byte> bytes;
+};
+
 const char* rendererName(RendererKind kind)
 {
     switch (kind) {
@@ -170,8 +203,15 @@ public:
             return runMovieJob(
                 {m_app, m_services, m_progress, m_observer, m_options, m_environment});
         }
+        const std::vector<std::string> warnings = implausibleSettings();
+        for (const std::string& warning : warnings) {
+            printProblem(m_environment.err, "warning: " + warning);
+        }
         if (m_options.info) {
-            const std::string info = infoText(m_app);
+            std::string info = infoText(m_app);
+            for (const std::string& warning : warnings) {
+                info += "warning: " + warning + "\n";
+            }
             std::fputs(info.c_str(), m_environment.out);
             std::fflush(m_environment.out);
         }
@@ -193,10 +233,109 @@ private:
 
     bool interrupted() const { return m_environment.interrupted.load() != 0; }
 
+    /// 128 + the signal's number, as a shell reports a program the signal ended.
+    int interruptedStatus() const
+    {
+        const int signal = m_environment.interrupted.load();
+        return signal > 0 ? 128 + signal : kExitInterrupted;
+    }
+
     int stopWithoutWriting()
     {
         m_progress.finishProgress();
-        return problem(kExitInterrupted, "interrupted; nothing written");
+        m_outputs.clear();
+        return problem(interruptedStatus(), "interrupted; nothing written");
+    }
+
+    /// The test hook: at the step named in the environment, wait up to ten seconds for a
+    /// signal.
+    void holdAt(const std::string& step)
+    {
+        if (m_environment.holdAt != step) {
+            return;
+        }
+        std::fprintf(m_environment.err, "hold: %s\n", step.c_str());
+        std::fflush(m_environment.err);
+        for (int i = 0; i < 1000 && !interrupted(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    /// Creates the temporary file of an output before anything is rendered, so that a target
+    /// that cannot be written is known at once.
+    int stageOutput(const std::string& path)
+    {
+        auto staged = std::make_unique<TrackedFile>(m_environment.pending, path);
+        if (!staged->file().failure().empty()) {
+            return problem(kExitFileProblem,
+                           "cannot write " + inQuotes(path) + ": " + staged->file().failure());
+        }
+        m_outputs.push_back({path, std::move(staged), {}});
+        return kExitOk;
+    }
+
+    /// Writes the bytes of the output, holding halfway for the test hook at `step`; false, with
+    /// the output's failure set, when they could not be written.
+    bool writeBytes(StagedFile& file, std::span<const std::byte> bytes, const std::string& step)
+    {
+        const std::size_t half = bytes.size() / 2;
+        if (!file.write(bytes.first(half))) {
+            return false;
+        }
+        holdAt(step);
+        return file.write(bytes.subspan(half));
+    }
+
+    /// Writes every output under its temporary name, then names them all at once. Returns
+    /// kExitOk, the interrupted status when a signal came first (every output as it was), or
+    /// kExitFileProblem with the reason.
+    int writeOutputs()
+    {
+        int index = 0;
+        for (PendingOutput& output : m_outputs) {
+            ++index;
+            StagedFile& file = output.staged->file();
+            if (!writeBytes(file, output.bytes, "write:" + std::to_string(index))) {
+                const std::string message =
+                    "cannot write " + inQuotes(output.path) + ": " + file.failure();
+                m_outputs.clear();
+                return problem(kExitFileProblem, message + "; nothing written");
+            }
+            output.bytes = {};
+            if (interrupted()) {
+                return stopWithoutWriting();
+            }
+        }
+        int status = kExitOk;
+        std::string message;
+        {
+            // A signal that would end the program at once waits until every output has its
+            // name: they are then all new. The outputs are let go only after the lock, since
+            // letting go of one takes it too.
+            const auto naming = m_environment.pending.holdNaming();
+            if (interrupted()) {
+                status = interruptedStatus();
+                message = "interrupted; nothing written";
+            }
+            index = 0;
+            for (PendingOutput& output : m_outputs) {
+                if (status != kExitOk) {
+                    break;
+                }
+                ++index;
+                StagedFile& file = output.staged->file();
+                if (!file.commit()) {
+                    status = kExitFileProblem;
+                    message =
+                        "cannot write " + inQuotes(output.path) + ": " + file.failure() +
+                        (index > 1 ? "; the outputs before it are written" : "; nothing written");
+                } else {
+                    holdAt("name:" + std::to_string(index));
+                }
+            }
+        }
+        m_outputs.clear();
+        return status == kExitOk ? kExitOk : problem(status, message);
     }
 
     int checkOutputs()
@@ -232,6 +371,22 @@ private:
                 return problem(kExitFileProblem, *reason);
             }
         }
+        if (o.movieFrames || !o.renders()) {
+            return kExitOk;
+        }
+        std::vector<std::string> targets;
+        for (const std::string* path : {&o.output, &o.raw}) {
+            if (!path->empty()) {
+                targets.push_back(*path);
+            }
+        }
+        removeStaleTemporaries(targets);
+        for (const std::string& path : targets) {
+            if (const int status = stageOutput(path); status != kExitOk) {
+                m_outputs.clear();
+                return status;
+            }
+        }
         return kExitOk;
     }
 
@@ -253,9 +408,12 @@ private:
             if (const auto reason = unreadable(o.parameterFile)) {
                 return problem(kExitFileProblem, *reason);
             }
-            const bool loaded = withImageExtension(o.parameterFile)
-                                    ? loadParameterFileWithImage(m_app, m_services, o.parameterFile)
-                                    : loadParameterFile(m_app, m_services, o.parameterFile);
+            // The stored picture is never shown here (the view is rendered anew): only its size
+            // is taken, and --info of a large file reads a few kilobytes.
+            const bool loaded =
+                withImageExtension(o.parameterFile)
+                    ? loadParameterFileWithPictureSize(m_app, m_services, o.parameterFile)
+                    : loadParameterFile(m_app, m_services, o.parameterFile);
             if (!loaded) {
                 return problem(kExitFileProblem, inQuotes(o.parameterFile) + ": " +
                                                      failureText("not a parameter file"));
@@ -337,6 +495,22 @@ private:
         }
     }
 
+    /// What the file and the options set that the program takes but cannot draw sensibly.
+    std::vector<std::string> implausibleSettings()
+    {
+        std::vector<std::string> warnings;
+        if (!m_options.parameterFile.empty()) {
+            warnings = unusableStoredNumbers(m_options.parameterFile);
+        }
+        for (std::string& line : implausibleValues(m_app)) {
+            warnings.push_back(std::move(line));
+        }
+        if (auto slow = longRenderWarning(m_app, m_app.settings.threads)) {
+            warnings.push_back(std::move(*slow));
+        }
+        return warnings;
+    }
+
     void setWindowText(const WindowText& text)
     {
         const WindowRef w = currentWindow(m_app.view);
@@ -375,24 +549,30 @@ private:
             return problem(kExitFileProblem, "the picture could not be rendered");
         }
 
-        if (!o.output.empty()) {
-            QtPictureWriter pictures(m_app);
-            if (pictures.savePicture(o.output) != PictureSaveResult::Written) {
-                return problem(kExitFileProblem, "cannot write " + inQuotes(o.output));
+        for (PendingOutput& output : m_outputs) {
+            if (output.path == o.raw) {
+                output.bytes = encodeRawResults(raw);
+            } else {
+                const QImage picture = pictureOfIterations(m_app.iterations, m_app.palette,
+                                                           m_app.paletteState.paletteOffset);
+                output.bytes = encodeImage(picture, output.path, jpegQuality(m_app.settings));
+            }
+            if (output.bytes.empty()) {
+                const std::string message = "cannot write " + inQuotes(output.path) +
+                                            ": the picture could not be encoded; nothing written";
+                m_outputs.clear();
+                return problem(kExitFileProblem, message);
             }
         }
-        if (!o.raw.empty()) {
-            if (interrupted()) {
-                return problem(kExitInterrupted,
-                               "interrupted; " + inQuotes(o.raw) + " not written");
-            }
-            const std::vector<std::byte> bytes = encodeRawResults(raw);
-            if (bytes.empty() || !replaceFile(o.raw, bytes)) {
-                return problem(kExitFileProblem, "cannot write " + inQuotes(o.raw));
-            }
+        if (const int status = writeOutputs(); status != kExitOk) {
+            return status;
         }
         if (!o.quiet) {
             closingLine(elapsed.count());
+        }
+        if (interrupted()) {
+            printProblem(m_environment.err,
+                         "interrupted while the outputs took their names; they are all written");
         }
         return kExitOk;
     }
@@ -416,6 +596,7 @@ private:
         renderOptions.idleDeepWorkers = false;
         const bool unzoomVideo = m_app.settings.unzoomVideo != 0;
         const auto start = std::chrono::steady_clock::now();
+        removeStaleFrameTemporaries(range, unzoomVideo);
         MovieFrameWalk walk(m_app, m_observer);
         std::int32_t written = 0;
         while (walk.counter() < range.last && walk.advance()) {
@@ -434,16 +615,20 @@ private:
             }
             const std::string path =
                 (fs::path(m_options.frameFolder) / frameName(counter, unzoomVideo)).string();
-            if (writeMovieFrame(m_app, path) != PictureSaveResult::Written) {
+            std::string failure;
+            if (!writeFrame(path, counter, failure)) {
+                if (interrupted()) {
+                    break;
+                }
                 m_progress.finishProgress();
-                return problem(kExitFileProblem, "cannot write " + inQuotes(path) + "; " +
-                                                     oneLine(kMovieInterrupted));
+                return problem(kExitFileProblem, "cannot write " + inQuotes(path) + ": " + failure +
+                                                     "; " + oneLine(kMovieInterrupted));
             }
             ++written;
         }
         m_progress.finishProgress();
         if (interrupted() || m_app.render.stoppedByUser != 0) {
-            return problem(kExitInterrupted,
+            return problem(interruptedStatus(),
                            "interrupted; " + std::to_string(written) + " whole frames written");
         }
         if (walk.counter() < range.last) {
@@ -457,6 +642,52 @@ private:
             std::fflush(m_environment.err);
         }
         return kExitOk;
+    }
+
+    /// One frame under its temporary name, then under its own: a slice that ends early leaves
+    /// whole frames only, and a later run resumes after them. False with `failure` set, or
+    /// when a signal came before the frame took its name (nothing then written).
+    bool writeFrame(const std::string& path, std::int32_t counter, std::string& failure)
+    {
+        TrackedFile staged(m_environment.pending, path);
+        StagedFile& file = staged.file();
+        if (!file.failure().empty()) {
+            failure = file.failure();
+            return false;
+        }
+        const std::vector<std::byte> bytes =
+            encodeImage(movieFrameImage(m_app), path, jpegQuality(m_app.settings));
+        if (bytes.empty()) {
+            failure = "the picture could not be encoded";
+            return false;
+        }
+        if (!writeBytes(file, bytes, "frame:" + std::to_string(counter))) {
+            failure = file.failure();
+            return false;
+        }
+        const auto naming = m_environment.pending.holdNaming();
+        if (interrupted()) {
+            return false;
+        }
+        if (!file.commit()) {
+            failure = file.failure();
+            return false;
+        }
+        return true;
+    }
+
+    /// What killed runs left of this range's frames; a long range is cleaned at its start.
+    void removeStaleFrameTemporaries(FrameRange range, bool unzoomVideo)
+    {
+        constexpr std::int32_t kFramesLooked = 100000;
+        std::vector<std::string> frames;
+        const std::int32_t last =
+            range.last - range.first > kFramesLooked ? range.first + kFramesLooked : range.last;
+        for (std::int32_t counter = std::max(range.first, 0); counter <= last; ++counter) {
+            frames.push_back(
+                (fs::path(m_options.frameFolder) / frameName(counter, unzoomVideo)).string());
+        }
+        removeStaleTemporaries(frames);
     }
 
     void closingLine(double seconds)
@@ -484,6 +715,8 @@ private:
     HeadlessPaletteHost m_paletteHost;
     ClockSeededRandom m_random;
     ShellServices m_services;
+    /// The outputs of a single render, staged before it starts.
+    std::vector<PendingOutput> m_outputs;
 };
 
 } // namespace

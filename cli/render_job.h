@@ -2,10 +2,13 @@
 // the options, the view-change step, --info, the render and the outputs.
 #pragma once
 
+#include "cli/interrupts.h"
 #include "cli/options.h"
 
 #include <atomic>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace qv::cli {
 
@@ -14,18 +17,24 @@ struct RunEnvironment
 {
     /// The processor count the system reports (0 when it reports none: one thread then).
     unsigned reportedProcessors = 0;
-    /// Set by the SIGINT handler; the render stops at it and nothing is written.
+    /// The number of the first SIGINT, SIGTERM or SIGHUP; the render stops at it and nothing
+    /// is written.
     const std::atomic<int>& interrupted;
+    /// Where the outputs' temporary files are listed while they exist.
+    PendingFiles& pending;
     std::FILE* out = stdout; ///< --info
     std::FILE* err = stderr; ///< messages, progress and the closing line
     /// Whether `err` is a terminal: the progress bar is drawn only there.
     bool errIsTerminal = false;
+    /// A step of the output writing ("write:1", "name:1", "frame:3") at which the program says
+    /// "hold: STEP" on `err` and waits a while for a signal; tests use it to interrupt there.
+    std::string holdAt;
 };
 
 /// Runs the options and returns the exit status: kExitOk, kExitFileProblem when a file cannot
-/// be read or written, kExitUsage for an output format that cannot be written here, and
-/// kExitInterrupted when the interrupt came before the outputs were written. Every failure is
-/// one line on `err` and leaves no output written.
+/// be read or written, kExitUsage for an output format that cannot be written here, and 128 +
+/// the signal's number when a signal came before the outputs took their names. Every failure
+/// is one line on `err` and leaves every output as it was.
 int runRenderer(const Options& options, const RunEnvironment& environment);
 
 /// Writes "quorvalis-render: " and the message as one line.

@@ -1,10 +1,11 @@
 // quorvalis-render: renders, inspects and exports fractal views without a window.
+#include "cli/interrupts.h"
 #include "cli/options.h"
 #include "cli/render_job.h"
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <thread>
@@ -20,32 +21,20 @@ namespace {
 /// Not one of the statuses that tell a file problem or a wrong command line.
 constexpr int kExitOutOfMemory = 1;
 
-// A signal handler can reach nothing but static storage: this flag is the one place where the
-// interrupt meets the render, which reads it in place of the Esc key.
-std::atomic<int> interruptRequested{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void onInterrupt(int)
-{
-    interruptRequested.store(1);
-}
-
-/// The first Ctrl-C asks the render to stop; the handler then steps aside, so that a second
-/// one ends the program at once.
-void catchInterrupt()
-{
-    struct sigaction action = {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-}
+/// Names the step of the output writing at which the program waits for a signal (tests only).
+constexpr const char* kHoldVariable = "QUORVALIS_RENDER_TEST_HOLD";
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    catchInterrupt();
+    // Before any thread starts: every later thread inherits the blocked signals, so that only
+    // the watching thread receives them.
+    qv::cli::PendingFiles pending;
+    const qv::cli::InterruptWatch interrupts(pending, stderr);
+    // A FIFO output whose reader went away fails with its reason instead of ending the program
+    // with its other outputs half made.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const qv::cli::ParseResult parsed = qv::cli::parseArguments(arguments);
     if (!parsed.options) {
@@ -61,14 +50,15 @@ int main(int argc, char** argv)
         std::printf("%s %s\n", qv::cli::kProgramName.data(), QV_VERSION);
         return qv::cli::kExitOk;
     }
-    const qv::cli::RunEnvironment environment{std::thread::hardware_concurrency(),
-                                              interruptRequested, stdout, stderr,
-                                              ::isatty(STDERR_FILENO) == 1};
+    const char* hold = std::getenv(kHoldVariable);
+    const qv::cli::RunEnvironment environment{
+        std::thread::hardware_concurrency(), interrupts.received(),      pending, stdout, stderr,
+        ::isatty(STDERR_FILENO) == 1,        hold != nullptr ? hold : ""};
     try {
         return qv::cli::runRenderer(options, environment);
     } catch (const std::bad_alloc&) {
         // A picture of 16384 x 16384 needs some 10 GB; a smaller machine ends here, not in an
-        // abort. Outputs are replaced whole, so none is left half-written.
+        // abort. Outputs take their names only when complete, so none is left half-written.
         qv::cli::printProblem(stderr, "not enough memory for this picture");
         return kExitOutOfMemory;
     }

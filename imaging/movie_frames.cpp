@@ -5,16 +5,24 @@
 
 namespace qv {
 
+QImage movieFrameImage(const AppState& app)
+{
+    QImage image = pictureOfIterations(app.iterations, app.palette, app.paletteState.paletteOffset);
+    if (!image.isNull()) {
+        // A new image takes its density from the screen when there is one.
+        image.setDotsPerMeterX(kFrameDotsPerMeter);
+        image.setDotsPerMeterY(kFrameDotsPerMeter);
+    }
+    return image;
+}
+
 PictureSaveResult writeMovieFrame(const AppState& app, const std::string& path,
                                   const std::function<void(const QImage&)>& show)
 {
-    QImage image = pictureOfIterations(app.iterations, app.palette, app.paletteState.paletteOffset);
+    const QImage image = movieFrameImage(app);
     if (image.isNull()) {
         return PictureSaveResult::Failed;
     }
-    // A new image takes its density from the screen when there is one.
-    image.setDotsPerMeterX(kFrameDotsPerMeter);
-    image.setDotsPerMeterY(kFrameDotsPerMeter);
     if (show) {
         show(image);
     }

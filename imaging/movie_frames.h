@@ -16,6 +16,9 @@ namespace qv {
 /// depend on the screen of the program that made it.
 inline constexpr int kFrameDotsPerMeter = 3780;
 
+/// The picture of a frame as writeMovieFrame encodes it; a null image when there is none.
+QImage movieFrameImage(const AppState& app);
+
 /// Writes the picture as "Save Picture" does (JPEG at the quality of the settings) to `path`,
 /// complete under a temporary name before it takes its own. `show` sees the picture first.
 PictureSaveResult writeMovieFrame(const AppState& app, const std::string& path,

@@ -95,32 +95,41 @@ bool pictureEncoderInstalled(std::string_view path)
     return !mimeType.empty() && !writersFor(mimeType).isEmpty();
 }
 
-PictureSaveResult encodeImageByExtension(const QImage& image, const std::string& path,
-                                         std::int32_t jpegQuality)
+std::vector<std::byte> encodeImage(const QImage& image, std::string_view path,
+                                   std::int32_t jpegQuality)
 {
     const std::string_view mimeType = pictureMimeType(path);
-    if (mimeType.empty()) {
-        return PictureSaveResult::NothingWritten;
-    }
-    const QList<QByteArray> formats = writersFor(mimeType);
+    const QList<QByteArray> formats = mimeType.empty() ? QList<QByteArray>() : writersFor(mimeType);
     if (formats.isEmpty() || image.isNull()) {
-        return PictureSaveResult::Failed;
+        return {};
     }
     QByteArray encoded;
     QBuffer buffer(&encoded);
     if (!buffer.open(QIODevice::WriteOnly)) {
-        return PictureSaveResult::Failed;
+        return {};
     }
     QImageWriter writer(&buffer, formats.front());
     if (mimeType == "image/jpeg") {
         writer.setQuality(jpegQuality);
     }
     if (!writer.write(image)) {
-        return PictureSaveResult::Failed;
+        return {};
     }
     buffer.close();
-    const std::span bytes(reinterpret_cast<const std::byte*>(encoded.constData()),
-                          static_cast<std::size_t>(encoded.size()));
+    const auto* first = reinterpret_cast<const std::byte*>(encoded.constData());
+    return std::vector<std::byte>(first, first + encoded.size());
+}
+
+PictureSaveResult encodeImageByExtension(const QImage& image, const std::string& path,
+                                         std::int32_t jpegQuality)
+{
+    if (pictureMimeType(path).empty()) {
+        return PictureSaveResult::NothingWritten;
+    }
+    const std::vector<std::byte> bytes = encodeImage(image, path, jpegQuality);
+    if (bytes.empty()) {
+        return PictureSaveResult::Failed;
+    }
     return replaceFile(path, bytes) ? PictureSaveResult::Written : PictureSaveResult::Failed;
 }
 

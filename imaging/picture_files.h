@@ -8,10 +8,12 @@
 #include "palette/palette.h"
 #include "persistence/picture_writer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QImage>
 
@@ -31,6 +33,11 @@ QImage thumbnailOf(const QImage& image);
 
 /// Whether an encoder for the format the path's extension names (pictureMimeType) is installed.
 bool pictureEncoderInstalled(std::string_view path);
+
+/// The bytes of the image encoded by the extension of `path` (pictureMimeType), JPEG at
+/// `jpegQuality`; empty for a name without a format, a missing encoder or a failed encoding.
+std::vector<std::byte> encodeImage(const QImage& image, std::string_view path,
+                                   std::int32_t jpegQuality);
 
 /// Encodes the image by the extension of `path` (pictureMimeType) and replaces the file only
 /// once the encoded bytes are complete. JPEG files get `jpegQuality`; other encoders ignore

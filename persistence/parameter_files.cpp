@@ -61,12 +61,19 @@ void assignCommonFields(AppState& app, ShellObserver& observer, const FileFields
     }
 }
 
+/// Whether the file was read with its picture, or with the picture's size alone.
+bool storesPicture(const FileFields& f)
+{
+    return f.picture.has_value() || f.pictureWidth > 0;
+}
+
 void takePicture(AppState& app, ShellObserver& observer, FileFields& f)
 {
-    IterationBuffer& picture = *f.picture;
-    app.settings.pictureWidth = picture.width;
-    app.settings.pictureHeight = picture.height;
-    app.iterations = std::move(picture);
+    app.settings.pictureWidth = f.pictureWidth;
+    app.settings.pictureHeight = f.pictureHeight;
+    if (f.picture) {
+        app.iterations = std::move(*f.picture);
+    }
     // The stored picture is shown as it is: the window takes its size.
     observer.sizePictureWindow(app.settings.pictureWidth, app.settings.pictureHeight);
 }
@@ -165,7 +172,7 @@ void applyFormat50(AppState& app, ShellServices& services, FileFields& f, const 
 {
     ShellObserver& observer = services.observer;
     ViewState& view = app.view;
-    const bool withPicture = f.picture.has_value();
+    const bool withPicture = storesPicture(f);
     assignCommonFields(app, observer, f);
     view.deepZoom = f.deepZoom;
     if (withPicture) {
@@ -204,7 +211,7 @@ void applyFormat55(AppState& app, ShellServices& services, FileFields& f, const 
     app.shell.currentFileName = path;
     assignCommonFields(app, observer, f);
     view.deepZoom = f.deepZoom;
-    if (f.picture) {
+    if (storesPicture(f)) {
         takePicture(app, observer, f);
     }
     clearDeep(view);
@@ -379,6 +386,25 @@ bool loadParameterFileWithImage(AppState& app, ShellServices& services, const st
     }
     resetBeforeReading(app);
     return loadFields(app, services, path, ReadMode::WithPicture);
+}
+
+bool loadParameterFileWithPictureSize(AppState& app, ShellServices& services,
+                                      const std::string& path)
+{
+    app.render.elapsedSeconds = 0.0f;
+    app.render.insidePixels = 0;
+    app.render.coloursUsed = 0;
+    if (path.empty()) {
+        return false;
+    }
+    resetBeforeReading(app);
+    if (!loadFields(app, services, path, ReadMode::WithPictureSize)) {
+        return false;
+    }
+    // The iteration buffer holds nothing of this view: it waits for a render.
+    app.shell.pictureValid = 0;
+    app.shell.pictureFromImage = 0;
+    return true;
 }
 
 bool readParameterHeader(const std::string& path, ShellState& shell, ParameterHeader& header)

@@ -50,6 +50,12 @@ bool loadDeepFile(AppState& app, ShellServices& services, const std::string& pat
 /// which replaces the iteration buffer and sets the picture size.
 bool loadParameterFileWithImage(AppState& app, ShellServices& services, const std::string& path);
 
+/// As loadParameterFileWithImage, but of the stored picture only its size (checked against
+/// the file's length), which becomes the picture size; the picture's values are not read and
+/// the view waits for a render. For a program that never shows the stored picture.
+bool loadParameterFileWithPictureSize(AppState& app, ShellServices& services,
+                                      const std::string& path);
+
 /// Reads the type, deep zoom flag and precision of a parameter file recognised as
 /// loadParameterFile recognises it, into `header` only; another file leaves `header` as it was
 /// and gives false, without a message. Every call with a path sets lastFilePath to it.

@@ -296,9 +296,18 @@ bool readCounts(InputFile& file, std::vector<std::int32_t>& counts)
     return true;
 }
 
-/// Reads the picture block at `offset` into a new buffer.
-Refusal readPicture(InputFile& file, std::uint64_t offset, std::optional<IterationBuffer>& picture)
+/// How much of a stored picture a reading takes.
+enum class PictureRead {
+    None,
+    Size,   ///< width and height, checked against the file's length; the values skipped
+    Values, ///< the whole picture into a new buffer
+};
+
+/// Reads the picture block at `offset`: its size into the fields, and its values into a new
+/// buffer when `read` asks for them, leaving the file after the block.
+Refusal readPicture(InputFile& file, std::uint64_t offset, PictureRead read, FileFields& f)
 {
+    std::optional<IterationBuffer>& picture = f.picture;
     const std::optional<StoredSize> size = readStoredSize(file, offset);
     if (!size) {
         return Refusal::ShortFile;
@@ -308,6 +317,11 @@ Refusal readPicture(InputFile& file, std::uint64_t offset, std::optional<Iterati
     }
     if (size->valueBytes() > file.length() - std::min(file.position(), file.length())) {
         return Refusal::ShortFile;
+    }
+    f.pictureWidth = size->width;
+    f.pictureHeight = size->height;
+    if (read != PictureRead::Values) {
+        return file.skip(size->valueBytes()) ? Refusal::None : Refusal::ShortFile;
     }
     if (!fitsMemory(size->valueBytes())) {
         return Refusal::PictureMemory;
@@ -421,9 +435,10 @@ Refusal format50Layout(InputFile& file, std::size_t count, bool wantPicture, For
 
 /// What of a format-50 file is read besides its fixed fields.
 enum class Format50Parts {
-    FixedOnly,    ///< the header: no texts, no picture
-    Texts,        ///< the view without the picture
-    TextsPicture, ///< the view and the picture it must have
+    FixedOnly,        ///< the header: no texts, no picture
+    Texts,            ///< the view without the picture
+    TextsPicture,     ///< the view and the picture it must have
+    TextsPictureSize, ///< the view and the size of the picture it must have
 };
 
 /// The `count` text fields of `width` bytes after the lead; each text ends at its first zero.
@@ -454,8 +469,9 @@ Refusal readFormat50(InputFile& file, Format50Parts parts, FileFields& f)
     }
     const std::size_t count = storedNumberCount(f.modeWord);
     Format50Layout layout;
-    if (const Refusal r = format50Layout(file, count, parts == Format50Parts::TextsPicture, layout);
-        r != Refusal::None) {
+    const bool wantPicture =
+        parts == Format50Parts::TextsPicture || parts == Format50Parts::TextsPictureSize;
+    if (const Refusal r = format50Layout(file, count, wantPicture, layout); r != Refusal::None) {
         return r;
     }
     if (parts != Format50Parts::FixedOnly) {
@@ -474,10 +490,12 @@ Refusal readFormat50(InputFile& file, Format50Parts parts, FileFields& f)
             return r;
         }
     }
-    if (!layout.picture || parts != Format50Parts::TextsPicture) {
+    if (!layout.picture || !wantPicture) {
         return Refusal::None;
     }
-    return readPicture(file, trailAt + kTrailBytes, f.picture);
+    return readPicture(
+        file, trailAt + kTrailBytes,
+        parts == Format50Parts::TextsPicture ? PictureRead::Values : PictureRead::Size, f);
 }
 
 /// A number text that fits a field of `room` characters. Longer texts lose mantissa digits,
@@ -573,7 +591,7 @@ Refusal readDeepNumbers(InputFile& file, std::size_t count, FileFields& f)
     return Refusal::None;
 }
 
-Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
+Refusal readFormat55(InputFile& file, PictureRead picture, FileFields& f)
 {
     if (const Refusal r = readDeepFixed(file, f); r != Refusal::None) {
         return r;
@@ -585,8 +603,8 @@ Refusal readFormat55(InputFile& file, bool withPicture, FileFields& f)
         return r;
     }
     const std::size_t count = storedNumberCount(f.modeWord);
-    if (withPicture) {
-        if (const Refusal r = readPicture(file, kDeepFixedBytes, f.picture); r != Refusal::None) {
+    if (picture != PictureRead::None) {
+        if (const Refusal r = readPicture(file, kDeepFixedBytes, picture, f); r != Refusal::None) {
             return r;
         }
     } else if (!file.seek(headersAfterPicture(file, count).value_or(kDeepFixedBytes))) {
@@ -628,22 +646,25 @@ Refusal readByLengthOrVersion(InputFile& file, bool headerOnly, FileFields& f)
     case kImageFormat:
         return readFormat50(file, headerOnly ? Format50Parts::FixedOnly : Format50Parts::Texts, f);
     case kDeepFormat:
-        return headerOnly ? readDeepFixed(file, f) : readFormat55(file, false, f);
+        return headerOnly ? readDeepFixed(file, f) : readFormat55(file, PictureRead::None, f);
     default:
         return Refusal::NotOurs;
     }
 }
 
-Refusal readWithPicture(InputFile& file, FileFields& f)
+Refusal readWithPicture(InputFile& file, PictureRead picture, FileFields& f)
 {
     const std::optional<std::uint8_t> version = versionByte(file);
     if (!version) {
         return Refusal::ShortFile;
     }
     if (*version == kDeepFormat) {
-        return readFormat55(file, true, f);
+        return readFormat55(file, picture, f);
     }
-    return readFormat50(file, Format50Parts::TextsPicture, f);
+    return readFormat50(file,
+                        picture == PictureRead::Values ? Format50Parts::TextsPicture
+                                                       : Format50Parts::TextsPictureSize,
+                        f);
 }
 
 } // namespace
@@ -706,9 +727,11 @@ Refusal readParameterFields(InputFile& file, ReadMode mode, FileFields& fields)
     case ReadMode::View:
         return readByLengthOrVersion(file, false, fields);
     case ReadMode::WithPicture:
-        return readWithPicture(file, fields);
+        return readWithPicture(file, PictureRead::Values, fields);
+    case ReadMode::WithPictureSize:
+        return readWithPicture(file, PictureRead::Size, fields);
     case ReadMode::Deep:
-        return readFormat55(file, false, fields);
+        return readFormat55(file, PictureRead::None, fields);
     case ReadMode::Header:
         return readByLengthOrVersion(file, true, fields);
     }

@@ -92,6 +92,9 @@ struct FileFields
     std::size_t textWidth = 0;         ///< format 50
     std::vector<DeepNumberImage> deep; ///< format 55
     std::optional<IterationBuffer> picture;
+    /// The stored picture's size, whenever a picture block was read (its values too or not).
+    std::int32_t pictureWidth = 0;
+    std::int32_t pictureHeight = 0;
     std::optional<OldRow> oldRow;
 };
 
@@ -105,6 +108,9 @@ enum class ReadMode {
     View,
     /// The view and the stored picture: format 55 by its version byte, format 50 for any other.
     WithPicture,
+    /// As WithPicture, but of the picture only its size, checked against the file's length:
+    /// the values are skipped unread.
+    WithPictureSize,
     /// Format 55 only, read past a picture it may hold.
     Deep,
     /// What the browser shows: the fixed fields of the layouts View reads, without texts,

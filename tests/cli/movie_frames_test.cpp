@@ -93,7 +93,8 @@ TEST(MovieFrames, Refusals)
          "Values less than 1 are not allowed! Try between 1.01 and 1.03"},
         {{"--out", temp.path() + "taken"},
          2,
-         "cannot write '" + temp.path() + "taken/9999998.jpg'; Movie creation interrupted!"},
+         "cannot write '" + temp.path() +
+             "taken/9999998.jpg': Is a directory; Movie creation interrupted!"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = {"--size", "32x24", "-q", "--movie-frames", "0..3"};

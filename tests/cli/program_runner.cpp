@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -137,15 +138,26 @@ bool RunningProgram::readSome(std::chrono::milliseconds wait)
     return true;
 }
 
-bool RunningProgram::waitForOutput(const std::string& text, std::chrono::milliseconds guard)
+bool RunningProgram::waitFor(const std::string& stream, const std::string& text,
+                             std::chrono::milliseconds guard)
 {
     const Clock::time_point end = Clock::now() + guard;
-    while (m_out.find(text) == std::string::npos) {
+    while (stream.find(text) == std::string::npos) {
         if (Clock::now() >= end || !readSome(std::chrono::milliseconds(50))) {
-            return m_out.find(text) != std::string::npos;
+            return stream.find(text) != std::string::npos;
         }
     }
     return true;
+}
+
+bool RunningProgram::waitForOutput(const std::string& text, std::chrono::milliseconds guard)
+{
+    return waitFor(m_out, text, guard);
+}
+
+bool RunningProgram::waitForError(const std::string& text, std::chrono::milliseconds guard)
+{
+    return waitFor(m_err, text, guard);
 }
 
 void RunningProgram::sendSignal(int signal)
@@ -167,7 +179,9 @@ ProgramResult RunningProgram::finish(std::chrono::milliseconds guard)
     }
     if (m_pid > 0) {
         int status = 0;
-        ::waitpid(m_pid, &status, 0);
+        rusage usage{};
+        ::wait4(m_pid, &status, 0, &usage);
+        result.maxResidentKb = usage.ru_maxrss;
         m_pid = -1;
         if (WIFEXITED(status)) {
             result.exitStatus = WEXITSTATUS(status);

@@ -12,8 +12,9 @@ namespace qv::test {
 /// How a finished run ended and what it printed.
 struct ProgramResult
 {
-    int exitStatus = -1; ///< -1 when the program ended by a signal
-    int signal = 0;      ///< the signal that ended it, 0 for a normal exit
+    int exitStatus = -1;    ///< -1 when the program ended by a signal
+    int signal = 0;         ///< the signal that ended it, 0 for a normal exit
+    long maxResidentKb = 0; ///< the most memory it held at once
     std::string out;
     std::string err;
 };
@@ -36,6 +37,9 @@ public:
     /// within `guard`.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds guard);
 
+    /// The same for stderr.
+    bool waitForError(const std::string& text, std::chrono::milliseconds guard);
+
     void sendSignal(int signal);
 
     /// Reads everything until the program ends and returns how it ended. A program still
@@ -45,6 +49,8 @@ public:
 private:
     /// Reads what is available, waiting at most `wait`; false once both outputs are closed.
     bool readSome(std::chrono::milliseconds wait);
+    bool waitFor(const std::string& stream, const std::string& text,
+                 std::chrono::milliseconds guard);
 
     pid_t m_pid = -1;
     int m_outFd = -1;

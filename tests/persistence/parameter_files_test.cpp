@@ -264,6 +264,17 @@ TEST(DeepFileWithImage, ChangesThePictureSizeAndKeepsNumbersAndPicture)
     ASSERT_TRUE(loadParameterFile(plain.app, plain.shell.services, path));
     EXPECT_EQ(test::storedImages(plain.app.view), test::storedImages(saved.app.view));
     EXPECT_EQ(plain.app.iterations.width, 640);
+
+    // For its picture's size only: the view and the size, the iteration buffer untouched and
+    // waiting for a render.
+    Program sized;
+    ASSERT_TRUE(loadParameterFileWithPictureSize(sized.app, sized.shell.services, path));
+    expectSameSettings(sized.app, saved.app);
+    EXPECT_EQ(test::storedImages(sized.app.view), test::storedImages(saved.app.view));
+    EXPECT_EQ(sized.app.settings.pictureWidth, 5);
+    EXPECT_EQ(sized.app.settings.pictureHeight, 4);
+    EXPECT_EQ(sized.app.iterations.width, 640);
+    EXPECT_EQ(sized.app.shell.pictureValid, 0);
 }
 
 TEST(StandardFileWithImage, ATextLongerThanItsFieldKeepsItsExponent)

@@ -11,11 +11,13 @@
 #include "tests/support/temp_folder.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -302,6 +304,22 @@ bool written(const std::string& path, const std::function<bool(ByteWriter&)>& wr
     return write(out) && replaceFile(path, out.data());
 }
 
+/// Read for its picture's size, a with-image file gives the view, the 5 x 3 size and no
+/// picture; one byte short, it is refused from its length alone.
+void expectPictureSizeOnly(const std::string& path, const FileFields& view)
+{
+    const FileFields sized = fieldsOf(path, ReadMode::WithPictureSize);
+    expectSameFields(sized, view);
+    EXPECT_FALSE(sized.picture.has_value());
+    EXPECT_EQ(std::make_pair(sized.pictureWidth, sized.pictureHeight), std::make_pair(5, 3));
+    std::vector<std::uint8_t> bytes = test::readBytes(path);
+    bytes.pop_back();
+    const std::string cutPath = path + ".cut";
+    test::writeBytes(cutPath, bytes);
+    FileFields cut;
+    EXPECT_EQ(readParameterFields(cutPath, ReadMode::WithPictureSize, cut), Refusal::ShortFile);
+}
+
 TEST(FieldsRoundTrip, EveryLayoutReadsBackTheFieldsItWrote)
 {
     TempFolder folder;
@@ -354,9 +372,11 @@ TEST(FieldsRoundTrip, EveryLayoutReadsBackTheFieldsItWrote)
         }));
         expectSameFields(fieldsOf(path, ReadMode::WithPicture), textsPicture);
         expectSameFields(fieldsOf(path, ReadMode::View), texts);
+        expectPictureSizeOnly(path, texts);
         ASSERT_TRUE(written(
             path, [&](ByteWriter& out) { return writeDeepFileWithImage(out, sample, picture); }));
         expectSameFields(fieldsOf(path, ReadMode::WithPicture), deepPicture);
+        expectPictureSizeOnly(path, deep);
         // Read without it, the numbers are found past the picture.
         expectSameFields(fieldsOf(path, ReadMode::View), deep);
         expectSameFields(fieldsOf(path, ReadMode::Deep), deep);
@@ -405,8 +425,8 @@ TEST(FieldsRoundTrip, ReadingTouchesNoProgramStateAndGivesTheSameFieldsAgain)
     const test::Snapshot before(p.app);
     const AppState& app = p.app;
     for (const std::string& path : paths) {
-        for (const ReadMode mode :
-             {ReadMode::View, ReadMode::WithPicture, ReadMode::Deep, ReadMode::Header}) {
+        for (const ReadMode mode : {ReadMode::View, ReadMode::WithPicture,
+                                    ReadMode::WithPictureSize, ReadMode::Deep, ReadMode::Header}) {
             FileFields first;
             FileFields second;
             const Refusal refusal = readParameterFields(path, mode, first);
