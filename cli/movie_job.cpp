@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -183,6 +184,7 @@ private:
         const auto start = std::chrono::steady_clock::now();
         std::int32_t written = 0;
         std::int32_t present = 0;
+        removeStaleFrameTemporaries(frames, range.first, last, job.unzoomVideo != 0);
         for (std::int32_t counter = range.first; counter <= last; ++counter) {
             if (interrupted()) {
                 break;
@@ -198,14 +200,20 @@ private:
             if (interrupted() || m_app.render.stoppedByUser != 0) {
                 break;
             }
+            errno = 0;
             if (writeMovieFrame(m_app, path) != PictureSaveResult::Written) {
-                return problem(kExitFileProblem, "cannot write " + inQuotes(path));
+                const int code = errno;
+                m_run.progress.finishProgress();
+                return problem(kExitFileProblem,
+                               "cannot write " + inQuotes(path) +
+                                   (code != 0 ? ": " + errorText(code) : std::string()));
             }
             ++written;
         }
         m_run.progress.finishProgress();
         if (interrupted() || m_app.render.stoppedByUser != 0) {
-            return problem(kExitInterrupted,
+            const int signal = m_run.environment.interrupted.load();
+            return problem(signal > 0 ? 128 + signal : kExitInterrupted,
                            "interrupted; " + std::to_string(written) + " whole frames written");
         }
         if (range.last > last) {
@@ -220,6 +228,17 @@ private:
             std::fflush(m_run.environment.err);
         }
         return kExitOk;
+    }
+
+    /// What killed slices left of these frames: temporary files no later run would reuse.
+    static void removeStaleFrameTemporaries(const std::string& frames, std::int32_t first,
+                                            std::int32_t last, bool unzoomVideo)
+    {
+        std::vector<std::string> paths;
+        for (std::int32_t counter = std::max(first, 0); counter <= last; ++counter) {
+            paths.push_back((fs::path(frames) / frameName(counter, unzoomVideo)).string());
+        }
+        removeStaleTemporaries(paths);
     }
 
     const JobRun& m_run;

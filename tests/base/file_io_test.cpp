@@ -1,6 +1,7 @@
 // Staged whole-file writes: temporary names that fit beside any name, the target old or new
 // and nothing between, failures with their reasons, and the clean-up after killed programs.
 #include "base/file_io.h"
+#include "tests/support/folder_files.h"
 #include "tests/support/temp_folder.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -19,6 +19,8 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::endedProcess;
+using test::namesIn;
 using test::readBytes;
 using test::TempFolder;
 
@@ -32,28 +34,6 @@ std::string contents(const std::string& path)
 {
     const std::vector<std::uint8_t> b = readBytes(path);
     return {b.begin(), b.end()};
-}
-
-std::vector<std::string> namesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-/// The id of a process that has ended.
-long endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
 }
 
 TEST(FileIo, TemporaryNamesFitBesideTheLongestNames)

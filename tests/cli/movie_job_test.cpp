@@ -1,6 +1,7 @@
 // Movie jobs end to end: the options, slices rendered by several processes under GNU parallel
 // (one killed and run again) against the windows' movie to disk, and the resume rules.
 #include "app/movie.h"
+#include "base/file_io.h"
 #include "cli/movie_job.h"
 #include "cli/options.h"
 #include "imaging/movie_frames.h"
@@ -189,6 +190,8 @@ TEST(MovieJobFarm, FramesAreSkippedOnlyWhenTheyAreWholeAndOfThisJob)
     EXPECT_TRUE(first.err.starts_with("4 frames written, 0 already there")) << first.err;
     const std::string frames = job + "/frames/";
     const std::string whole = bytesOf(frames + "9999998.jpg");
+    const std::string killedSlicesFile =
+        temporaryNameFor(frames + "9999997.jpg", endedProcess(), 0);
 
     struct Case
     {
@@ -202,9 +205,8 @@ TEST(MovieJobFarm, FramesAreSkippedOnlyWhenTheyAreWholeAndOfThisJob)
         {"a torn frame is rendered again",
          [&] { std::ofstream(frames + "9999998.jpg") << whole.substr(0, whole.size() / 2); }, 0,
          "1 frames written, 3 already there"},
-        {"a temporary file left by a killed slice is no frame",
-         [&] { std::ofstream(frames + ".9999997.jpg.123.0.tmp") << "x"; }, 0,
-         "0 frames written, 4 already there"},
+        {"a temporary file left by a killed slice is no frame, and is removed",
+         [&] { std::ofstream(killedSlicesFile) << "x"; }, 0, "0 frames written, 4 already there"},
         {"a changed manifest does not own these frames",
          [&] {
              std::string text = bytesOf(job + "/movie.qvjob");
@@ -220,6 +222,7 @@ TEST(MovieJobFarm, FramesAreSkippedOnlyWhenTheyAreWholeAndOfThisJob)
         EXPECT_TRUE(result.err.starts_with(c.err)) << c.name << ": " << result.err;
         EXPECT_EQ(bytesOf(frames + "9999998.jpg"), whole) << c.name;
     }
+    EXPECT_FALSE(fs::exists(killedSlicesFile));
     // The same job made again keeps its frames; another job in the folder deletes them.
     ASSERT_EQ(runRenderer(make).exitStatus, 0);
     EXPECT_TRUE(runRenderer(slice).err.starts_with("0 frames written, 4 already there"));

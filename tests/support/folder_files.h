@@ -1,4 +1,5 @@
-// Reading back what a test wrote into a folder: the names in it and a file's bytes.
+// Reading back what a test wrote into a folder: the names in it and a file's bytes; the id of
+// an ended process, such as a killed run leaves in its temporary names.
 #pragma once
 
 #include <algorithm>
@@ -6,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace qv::test {
@@ -26,6 +29,18 @@ inline std::string bytesOf(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The id of a process that has ended.
+inline long endedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
 }
 
 } // namespace qv::test
