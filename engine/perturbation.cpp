@@ -385,6 +385,8 @@ bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr 
 void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
 {
     m_levels.assign(1, {});
+    m_toBarrier.clear();
+    m_barrier.clear();
     m_nearZero.resize(m_z.size());
     for (std::size_t m = 0; m < m_z.size(); ++m) {
         m_nearZero[m] = norm(m_z[m]) < 1e-4L ? 1 : 0;
@@ -407,6 +409,7 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
         const long double radius = kStepTolerance * magnitude(twoZ);
         below[j] = {twoZ, {1.0L, 0.0L}, radius, radius * radius};
     }
+    buildBarrierSteps(below, dcMax, safeNorm);
     for (std::size_t length = 2; length < values; length *= 2) {
         const std::size_t count = (values - 1) / length;
         if (count == 0) {
@@ -433,6 +436,36 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
     }
 }
 
+void ReferenceOrbit::buildBarrierSteps(const std::vector<BilinearStep>& single, long double dcMax,
+                                       long double safeNorm)
+{
+    // Built backwards: the step from m is the single step at m followed by the step from m + 1,
+    // unless m + 1 is itself a barrier.
+    const std::size_t n = m_z.size();
+    m_toBarrier.assign(n, {});
+    m_barrier.assign(n, static_cast<std::uint32_t>(n - 1));
+    if (n < m_origin + 2) {
+        return;
+    }
+    for (std::size_t m = n - 1; m-- > m_origin;) {
+        const BilinearStep& x = single[m - m_origin];
+        const std::size_t next = m + 1;
+        if (next + 1 >= n || m_nearZero[next] != 0 || !(norm(m_z[next]) < safeNorm)) {
+            m_toBarrier[m] = x;
+            m_barrier[m] = static_cast<std::uint32_t>(next);
+            continue;
+        }
+        const BilinearStep& y = m_toBarrier[next];
+        const long double reach = (y.radius - magnitude(x.b) * dcMax) / magnitude(x.a);
+        long double radius = std::min(x.radius, std::max(0.0L, reach));
+        if (!std::isfinite(radius)) {
+            radius = 0.0L;
+        }
+        m_toBarrier[m] = {mul(y.a, x.a), add(mul(y.a, x.b), y.b), radius, radius * radius};
+        m_barrier[m] = m_barrier[next];
+    }
+}
+
 const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, std::int64_t maxSteps,
                                            std::int64_t& length) const
 {
@@ -454,6 +487,14 @@ const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, st
         }
         found = &level[j];
         length = l;
+    }
+    if (m < m_toBarrier.size()) {
+        const auto l = static_cast<std::int64_t>(m_barrier[m] - m);
+        if (l >= 2 && (found == nullptr || l > length) && l <= maxSteps &&
+            dzNorm < m_toBarrier[m].radiusNorm) {
+            found = &m_toBarrier[m];
+            length = l;
+        }
     }
     return found;
 }

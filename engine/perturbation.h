@@ -65,11 +65,19 @@ public:
                                std::int64_t& length) const;
 
 private:
+    /// Fills m_toBarrier and m_barrier from the single steps (single[j] starts at origin + j).
+    void buildBarrierSteps(const std::vector<BilinearStep>& single, long double dcMax,
+                           long double safeNorm);
+
     std::vector<ComplexLd> m_z;
     std::size_t m_origin = 0;
     std::vector<std::uint8_t> m_nearZero;
     /// m_levels[k][j] skips 2^k iterations from index origin + j * 2^k (level 0 is left empty).
     std::vector<std::vector<BilinearStep>> m_levels;
+    /// m_toBarrier[m] skips from index m to m_barrier[m], the next index where the orbit passes
+    /// close to 0 or a skipped value could pass an escape test: one move per pass of a cycle.
+    std::vector<BilinearStep> m_toBarrier;
+    std::vector<std::uint32_t> m_barrier;
 };
 
 /// Everything a pixel's perturbed iteration reads; the orbits outlive it.

@@ -227,5 +227,42 @@ TEST(FastDeep, LongDoubleKeepsExponentsFarBelowTheRangeOfDouble)
     }
 }
 
+TEST(FastDeep, OneTableStepCarriesASmallOffsetToTheFirstValueThatCouldEscape)
+{
+    constexpr unsigned long kBits = 320;
+    constexpr long double kSafeNorm = 3.99L;
+    MpFloat zero(kBits);
+    MpFloat cr(kBits);
+    MpFloat ci(kBits);
+    mpf_set_str(cr.get(), kMinibrotX, 10);
+    mpf_set_str(ci.get(), kMinibrotY, 10);
+    ReferenceOrbit orbit; // just outside the minibrot: it escapes after some 70 iterations
+    ASSERT_TRUE(orbit.compute(zero.get(), zero.get(), cr.get(), ci.get(), kBits, 400, nullptr));
+    orbit.buildSteps(1e-60L, kSafeNorm);
+    const auto norm = [](ComplexLd z) { return z.re * z.re + z.im * z.im; };
+    const ComplexLd dc{1e-62L, -2e-62L};
+    const ComplexLd dz0{3e-60L, 1e-60L};
+    // Starts on no power-of-two boundary, whose steps the aligned table could not take.
+    for (const std::size_t start : {std::size_t{5}, std::size_t{13}, std::size_t{37}}) {
+        std::size_t end = start + 1;
+        while (end + 1 < orbit.size() && !orbit.nearZero(end) && norm(orbit[end]) < kSafeNorm) {
+            ++end;
+        }
+        std::int64_t length = 0;
+        const BilinearStep* s = orbit.stepAt(start, norm(dz0), 1000, length);
+        ASSERT_NE(s, nullptr) << start;
+        EXPECT_EQ(start + static_cast<std::size_t>(length), end) << start;
+        ComplexLd dz = dz0;
+        for (std::size_t m = start; m < end; ++m) {
+            const ComplexLd t{2 * orbit[m].re + dz.re, 2 * orbit[m].im + dz.im};
+            dz = {t.re * dz.re - t.im * dz.im + dc.re, t.re * dz.im + t.im * dz.re + dc.im};
+        }
+        const ComplexLd x{s->a.re * dz0.re - s->a.im * dz0.im + s->b.re * dc.re - s->b.im * dc.im,
+                          s->a.re * dz0.im + s->a.im * dz0.re + s->b.re * dc.im + s->b.im * dc.re};
+        EXPECT_NEAR(static_cast<double>(x.re / dz.re), 1.0, 1e-12) << start;
+        EXPECT_NEAR(static_cast<double>(x.im / dz.im), 1.0, 1e-12) << start;
+    }
+}
+
 } // namespace
 } // namespace qv
