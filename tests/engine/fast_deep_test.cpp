@@ -264,5 +264,48 @@ TEST(FastDeep, OneTableStepCarriesASmallOffsetToTheFirstValueThatCouldEscape)
     }
 }
 
+TEST(FastDeep, PixelsHeldByAMinibrotsCycleEndWithoutRunningToALimitOfABillion)
+{
+    // The nucleus of a period-77 minibrot some 1e-58 across.
+    constexpr unsigned long kBits = 400;
+    MpFloat zero(kBits);
+    MpFloat cr(kBits);
+    MpFloat ci(kBits);
+    mpf_set_str(cr.get(),
+                "3.39381588438746126037473940539534892427372092878058411598607654008364792098231"
+                "100249325274038784502666e-29",
+                10);
+    mpf_set_str(ci.get(),
+                "1.00000000000000000000000000001134326821382185094542495485020961888259223050814"
+                "471930646349075598574970",
+                10);
+    ReferenceOrbit orbit;
+    ASSERT_TRUE(orbit.compute(zero.get(), zero.get(), cr.get(), ci.get(), kBits, 3000, nullptr));
+    orbit.buildSteps(1e-57L, 3.99L);
+
+    const struct
+    {
+        ComplexLd delta;
+        bool inside;
+    } pixels[] = {{{3e-60L, -2e-60L}, true}, {{-1e-59L, 4e-60L}, true}, {{1e-50L, 0.0L}, false}};
+
+    constexpr std::int64_t kBillion = 1000000000;
+    for (const auto& p : pixels) {
+        PerturbedPixel ends[2];
+        for (const std::int64_t extra : {0, 1}) {
+            PerturbationSetup setup{&orbit, &orbit, 1,   true, kBillion + 77 * extra,
+                                    128,    true,   true};
+            ends[extra] = perturbedPixel(KernelKind::Plain, setup, p.delta);
+        }
+        EXPECT_FALSE(ends[0].suspect);
+        EXPECT_EQ(ends[0].count == 0, p.inside) << ends[0].count;
+        if (p.inside) { // a whole cycle later, at the same point of the cycle
+            EXPECT_EQ(ends[1].count, 0);
+            EXPECT_FLOAT_EQ(ends[0].a, ends[1].a);
+            EXPECT_FLOAT_EQ(ends[0].b, ends[1].b);
+        }
+    }
+}
+
 } // namespace
 } // namespace qv
