@@ -71,8 +71,12 @@ public:
     /// The longest bilinear step that ends at most `limit` (an iterate index); false when none.
     bool skip(std::int64_t limit)
     {
+        const long double dzNorm = norm(m_dz);
+        if (!m_orbit->mayStep(m_m, dzNorm)) {
+            return false;
+        }
         std::int64_t length = 0;
-        const BilinearStep* s = m_orbit->stepAt(m_m, norm(m_dz), limit - m_i, length);
+        const BilinearStep* s = m_orbit->stepAt(m_m, dzNorm, limit - m_i, length);
         if (s == nullptr) {
             return false;
         }
@@ -225,20 +229,22 @@ private:
         using C = std::complex<long double>;
         const C c(m_map.c.re, m_map.c.im);
         const C u(z.re - m_map.from.re, z.im - m_map.from.im);
-        // G(z + w) = z + w: c w^2 + (G'(z) - 1) w + (G(z) - z) = 0, its smaller root.
+        // G(z + w) = z + w: c w^2 + (G'(z) - 1) w + (G(z) - z) = 0. Of its two roots (the
+        // multipliers G' there add up to 2), the attracting fixed point.
         const ComplexLd g = m_map(z);
         const C delta(g.re - z.re, g.im - z.im);
         const C slope = C(m_map.b.re, m_map.b.im) + 2.0L * c * u - 1.0L;
-        // Of the two fixed points (their multipliers add up to 2), the attracting one.
         const C root = std::sqrt(slope * slope - 4.0L * c * delta);
         C w;
+        C multiplier(1.0L, 0.0L);
         long double lambda = 1.0L;
         for (const C denominator : {-slope + root, -slope - root}) {
             if (std::norm(denominator) > 0.0L) {
                 const C candidate = 2.0L * delta / denominator;
-                const long double l = std::abs(slope + 1.0L + 2.0L * c * candidate);
-                if (l < lambda) {
-                    lambda = l;
+                const C m = slope + 1.0L + 2.0L * c * candidate;
+                if (std::abs(m) < lambda) {
+                    lambda = std::abs(m);
+                    multiplier = m;
                     w = candidate;
                 }
             }
@@ -249,25 +255,28 @@ private:
         const ComplexLd fixed{z.re + w.real(), z.im + w.imag()};
         // Within the disc, no value can leave; otherwise the values must stay within a few
         // times their distance from z* up to the end: the pixel does not escape before it.
+        // About z*, the map is v -> v (l + c v).
         const long double radius = 0.9L * (1.0L - lambda) / std::abs(c);
         const long double disc = radius * radius;
-        const long double reach = std::max(disc, 16.0L * norm(sub(z, fixed)));
+        const ComplexLd l{multiplier.real(), multiplier.imag()};
+        const ComplexLd quadratic = m_map.c;
+        ComplexLd v{-w.real(), -w.imag()};
+        const long double reach = std::max(disc, 16.0L * norm(v));
+        const long double settled = 1e-40L * norm(fixed);
         bool inside = false;
         for (; cycles > 0; --cycles) {
-            const long double distance = norm(sub(z, fixed));
+            const long double distance = norm(v);
             if (!(distance <= reach)) {
                 return false;
             }
             inside = inside || distance <= disc;
-            const ComplexLd next = m_map(z);
-            const long double change = norm(sub(next, z));
-            z = next;
-            if (inside && change <= 1e-40L * norm(z)) {
+            if (inside && distance <= settled) {
                 break; // at the fixed point to the last bit
             }
+            v = mul(v, add(l, mul(quadratic, v)));
         }
-        end = z;
-        return norm(sub(z, fixed)) <= reach;
+        end = add(fixed, v);
+        return norm(v) <= reach;
     }
 
     std::int64_t m_index = -1;
@@ -458,6 +467,7 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
     m_toBarrier.clear();
     m_barrier.clear();
     m_nearZero.resize(m_z.size());
+    m_firstRadiusNorm.assign(m_z.size(), 0.0L);
     for (std::size_t m = 0; m < m_z.size(); ++m) {
         m_nearZero[m] = norm(m_z[m]) < 1e-4L ? 1 : 0;
     }
@@ -478,6 +488,7 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
         const ComplexLd twoZ{2.0L * z.re, 2.0L * z.im};
         const long double radius = kStepTolerance * magnitude(twoZ);
         below[j] = {twoZ, {1.0L, 0.0L}, radius, radius * radius};
+        m_firstRadiusNorm[m_origin + j] = radius * radius;
     }
     buildBarrierSteps(below, dcMax, safeNorm);
     for (std::size_t length = 2; length < values; length *= 2) {
