@@ -253,15 +253,15 @@ private:
             return false;
         }
         const ComplexLd fixed{z.re + w.real(), z.im + w.imag()};
-        // Within the disc, no value can leave; otherwise the values must stay within a few
-        // times their distance from z* up to the end: the pixel does not escape before it.
+        // Within the disc, no value can leave; otherwise the values must stay within twice
+        // their distance from z* up to the end: the pixel does not escape before it.
         // About z*, the map is v -> v (l + c v).
         const long double radius = 0.9L * (1.0L - lambda) / std::abs(c);
         const long double disc = radius * radius;
         const ComplexLd l{multiplier.real(), multiplier.imag()};
         const ComplexLd quadratic = m_map.c;
         ComplexLd v{-w.real(), -w.imag()};
-        const long double reach = std::max(disc, 16.0L * norm(v));
+        const long double reach = std::max(disc, 4.0L * norm(v));
         const long double settled = 1e-40L * norm(fixed);
         bool inside = false;
         for (; cycles > 0; --cycles) {
