@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <complex>
 
 namespace qv {
 namespace {
@@ -53,6 +54,13 @@ public:
     /// One iteration: dz = (2 Z + dz) dz + dc. False when the pixel cannot go on.
     bool step()
     {
+        if (m_tracking) {
+            // z -> z^2 + c: the second derivative first, as it reads the first.
+            const ComplexLd twoZ{2.0L * m_z.re, 2.0L * m_z.im};
+            const ComplexLd d1 = m_d1;
+            m_d2 = add(mul(ComplexLd{2.0L * d1.re, 2.0L * d1.im}, d1), mul(twoZ, m_d2));
+            m_d1 = mul(twoZ, d1);
+        }
         const ComplexLd z = (*m_orbit)[m_m];
         m_dz = add(mul(add(add(z, z), m_dz), m_dz), m_dc);
         ++m_m;
@@ -63,18 +71,39 @@ public:
     /// The longest bilinear step that ends at most `limit` (an iterate index); false when none.
     bool skip(std::int64_t limit)
     {
+        const long double dzNorm = norm(m_dz);
+        if (!m_orbit->mayStep(m_m, dzNorm)) {
+            return false;
+        }
         std::int64_t length = 0;
-        const BilinearStep* s = m_orbit->stepAt(m_m, norm(m_dz), limit - m_i, length);
+        const BilinearStep* s = m_orbit->stepAt(m_m, dzNorm, limit - m_i, length);
         if (s == nullptr) {
             return false;
         }
         m_dz = add(mul(s->a, m_dz), mul(s->b, m_dc));
+        if (m_tracking) {
+            m_d1 = mul(s->a, m_d1);
+            m_d2 = mul(s->a, m_d2);
+        }
         m_m += static_cast<std::size_t>(length);
         m_i += length;
         return land();
     }
 
     std::int64_t index() const { return m_i; }
+
+    /// First and second derivatives of the value reached by the value at the last reset.
+    ComplexLd d1() const { return m_d1; }
+
+    ComplexLd d2() const { return m_d2; }
+
+    /// Starts the derivatives afresh, and follows them only while `tracking`.
+    void resetDerivatives(bool tracking)
+    {
+        m_d1 = {1.0L, 0.0L};
+        m_d2 = {};
+        m_tracking = tracking;
+    }
 
     /// The pixel went on beyond the end of an orbit that it could not rebase from.
     bool outlived() const { return m_outlived; }
@@ -125,90 +154,138 @@ private:
     ComplexLd m_dz;
     ComplexLd m_dc;
     ComplexLd m_z;
+    ComplexLd m_d1{1.0L, 0.0L};
+    ComplexLd m_d2;
     long double m_norm = 0.0L;
     std::int64_t m_i = 0;
     bool m_outlived = false;
     bool m_rebased = false;
+    bool m_tracking = true;
 };
 
-/// An attracting cycle a pixel has fallen into, seen at one checkpoint per cycle.
-struct Cycle
+/// The map from one checkpoint value to the next, quadratic about a value it was measured at:
+/// z -> to + b (z - from) + c (z - from)^2.
+struct ReturnMap
 {
-    std::int64_t length = 0; ///< 0: none seen
-    ComplexLd ratio;         ///< how the distance to the cycle shrinks per cycle
-    ComplexLd point;         ///< the cycle's value at the checkpoint
+    ComplexLd from;
+    ComplexLd to;
+    ComplexLd b;
+    ComplexLd c;
+
+    ComplexLd operator()(ComplexLd z) const
+    {
+        const ComplexLd u{z.re - from.re, z.im - from.im};
+        return add(to, mul(add(b, mul(c, u)), u));
+    }
 };
 
 /// Watches the values of a pixel at its checkpoints (rebases, passes of the orbit close to 0).
-/// When they come back after the same number of iterations, their differences shrinking by
-/// one steady factor below 1 and already small against the values, the pixel is held by an
-/// attracting cycle: it never escapes, and the distance to the cycle shrinks geometrically.
+/// Between two that come the same number of iterations apart, the pixel's first and second
+/// derivatives give its return map, which near a minibrot is a quadratic (one squaring at the
+/// pass by 0, then a linear run). Once that map has foretold the next checkpoint value and has
+/// an attracting fixed point z*, the map itself carries the pixel on, cycle by cycle; when it
+/// comes within the disc about z* that the map takes into itself, or stays close to z* up to
+/// the end, it does not escape before iterMax.
 class CycleWatch
 {
 public:
-    Cycle passed(std::int64_t i, ComplexLd z)
+    /// At a checkpoint reached after i iterations with value z, its derivatives d1 and d2 by
+    /// the value at the previous one, `toGo` iterations before the end: whether the pixel is
+    /// held by a cycle, and then its value after the whole cycles to go and their length.
+    bool passed(std::int64_t i, ComplexLd z, ComplexLd d1, ComplexLd d2, std::int64_t toGo,
+                ComplexLd& end, std::int64_t& length)
     {
-        Cycle cycle;
         const std::int64_t q = i - m_index;
-        if (m_index >= 0 && q == m_length) {
-            const ComplexLd d{z.re - m_z.re, z.im - m_z.im};
-            const long double dn = norm(d);
-            if (dn <= 1e-40L * norm(z)) {
-                cycle = {q, {}, z};
-            } else if (m_haveDifference && norm(m_difference) > 0.0L) {
-                const ComplexLd r = divide(d, m_difference);
-                const long double rn = norm(r);
-                const ComplexLd change{r.re - m_ratio.re, r.im - m_ratio.im};
-                if (m_haveRatio && rn < 0.98L && norm(change) < 1e-4L * rn &&
-                    dn < 1e-6L * norm(z)) {
-                    // The fixed point of the cycle map: z + d r / (1 - r).
-                    const ComplexLd tail = divide(mul(d, r), {1.0L - r.re, -r.im});
-                    cycle = {q, r, add(z, tail)};
-                }
-                m_ratio = r;
-                m_haveRatio = true;
+        bool held = false;
+        if (m_index >= 0 && q == m_length && m_haveMap && m_attempts < kAttempts) {
+            const ComplexLd miss = sub(m_map(m_z), z);
+            if (norm(miss) <= 1e-18L * norm(sub(z, m_z)) + 1e-30L * norm(z)) {
+                ++m_attempts;
+                held = carry(z, toGo / q, end);
+                length = q;
             }
-            m_difference = d;
-            m_haveDifference = true;
-        } else {
-            m_haveDifference = false;
-            m_haveRatio = false;
         }
+        m_haveMap = m_index >= 0;
+        m_map = {m_z, z, d1, {0.5L * d2.re, 0.5L * d2.im}};
         m_length = q;
         m_index = i;
         m_z = z;
-        return cycle;
+        return held;
     }
 
+    /// Whether later checkpoints could still find a cycle (the derivatives are wanted).
+    bool watching() const { return m_attempts < kAttempts; }
+
 private:
-    static ComplexLd divide(ComplexLd x, ComplexLd y)
+    /// Model runs a pixel may spend that end outside the disc.
+    static constexpr int kAttempts = 3;
+
+    static ComplexLd sub(ComplexLd x, ComplexLd y) { return {x.re - y.re, x.im - y.im}; }
+
+    /// Applies the map `cycles` times from z into `end`; true when the values entered the disc
+    /// about the attracting fixed point z* within which |G(z) - z*| <= (|l| + |c| r) r < r.
+    bool carry(ComplexLd z, std::int64_t cycles, ComplexLd& end) const
     {
-        const long double n = norm(y);
-        return {(x.re * y.re + x.im * y.im) / n, (x.im * y.re - x.re * y.im) / n};
+        using C = std::complex<long double>;
+        const C c(m_map.c.re, m_map.c.im);
+        const C u(z.re - m_map.from.re, z.im - m_map.from.im);
+        // G(z + w) = z + w: c w^2 + (G'(z) - 1) w + (G(z) - z) = 0. Of its two roots (the
+        // multipliers G' there add up to 2), the attracting fixed point.
+        const ComplexLd g = m_map(z);
+        const C delta(g.re - z.re, g.im - z.im);
+        const C slope = C(m_map.b.re, m_map.b.im) + 2.0L * c * u - 1.0L;
+        const C root = std::sqrt(slope * slope - 4.0L * c * delta);
+        C w;
+        C multiplier(1.0L, 0.0L);
+        long double lambda = 1.0L;
+        for (const C denominator : {-slope + root, -slope - root}) {
+            if (std::norm(denominator) > 0.0L) {
+                const C candidate = 2.0L * delta / denominator;
+                const C m = slope + 1.0L + 2.0L * c * candidate;
+                if (std::abs(m) < lambda) {
+                    lambda = std::abs(m);
+                    multiplier = m;
+                    w = candidate;
+                }
+            }
+        }
+        if (!(lambda < 1.0L)) {
+            return false;
+        }
+        const ComplexLd fixed{z.re + w.real(), z.im + w.imag()};
+        // Within the disc, no value can leave; otherwise the values must stay within twice
+        // their distance from z* up to the end: the pixel does not escape before it.
+        // About z*, the map is v -> v (l + c v).
+        const long double radius = 0.9L * (1.0L - lambda) / std::abs(c);
+        const long double disc = radius * radius;
+        const ComplexLd l{multiplier.real(), multiplier.imag()};
+        const ComplexLd quadratic = m_map.c;
+        ComplexLd v{-w.real(), -w.imag()};
+        const long double reach = std::max(disc, 4.0L * norm(v));
+        const long double settled = 1e-40L * norm(fixed);
+        bool inside = false;
+        for (; cycles > 0; --cycles) {
+            const long double distance = norm(v);
+            if (!(distance <= reach)) {
+                return false;
+            }
+            inside = inside || distance <= disc;
+            if (inside && distance <= settled) {
+                break; // at the fixed point to the last bit
+            }
+            v = mul(v, add(l, mul(quadratic, v)));
+        }
+        end = add(fixed, v);
+        return norm(v) <= reach;
     }
 
     std::int64_t m_index = -1;
     std::int64_t m_length = 0;
     ComplexLd m_z;
-    ComplexLd m_difference;
-    ComplexLd m_ratio;
-    bool m_haveDifference = false;
-    bool m_haveRatio = false;
+    ReturnMap m_map;
+    bool m_haveMap = false;
+    int m_attempts = 0;
 };
-
-/// z^n for n >= 0 by repeated squaring.
-ComplexLd power(ComplexLd z, std::int64_t n)
-{
-    ComplexLd result{1.0L, 0.0L};
-    while (n > 0) {
-        if ((n & 1) != 0) {
-            result = mul(result, z);
-        }
-        z = mul(z, z);
-        n >>= 1;
-    }
-    return result;
-}
 
 /// The last four values reached, by iterate index: the exact pass may start up to three
 /// iterates back. An index within reach but not held was skipped by a bilinear step, which no
@@ -284,12 +361,14 @@ template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setu
         const std::int64_t i = w.index();
         recent.push(i, w.z());
         if (cyclesEnd && w.atCheckpoint()) {
-            if (const Cycle cycle = watch.passed(i, w.z()); cycle.length > 0) {
-                // Whole cycles to go shrink the distance to the cycle by ratio^n; the value at
+            ComplexLd end;
+            std::int64_t q = 0;
+            const bool held = watch.passed(i, w.z(), w.d1(), w.d2(), iterMax + 1 - i, end, q);
+            w.resetDerivatives(watch.watching());
+            if (held) {
+                // The return map carried the value over the whole cycles to go; the value at
                 // iterMax + 1 then lies the remaining iterations on.
-                const std::int64_t q = cycle.length;
-                const ComplexLd offset{w.z().re - cycle.point.re, w.z().im - cycle.point.im};
-                w.moveTo(add(cycle.point, mul(offset, power(cycle.ratio, (iterMax + 1 - i) / q))));
+                w.moveTo(end);
                 const std::int64_t last = i + (iterMax + 1 - i) % q;
                 while (w.index() < last) {
                     if (!((setup.bilinear && w.skip(last)) || w.step())) {
@@ -385,7 +464,10 @@ bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr 
 void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
 {
     m_levels.assign(1, {});
+    m_toBarrier.clear();
+    m_barrier.clear();
     m_nearZero.resize(m_z.size());
+    m_firstRadiusNorm.assign(m_z.size(), 0.0L);
     for (std::size_t m = 0; m < m_z.size(); ++m) {
         m_nearZero[m] = norm(m_z[m]) < 1e-4L ? 1 : 0;
     }
@@ -406,7 +488,9 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
         const ComplexLd twoZ{2.0L * z.re, 2.0L * z.im};
         const long double radius = kStepTolerance * magnitude(twoZ);
         below[j] = {twoZ, {1.0L, 0.0L}, radius, radius * radius};
+        m_firstRadiusNorm[m_origin + j] = radius * radius;
     }
+    buildBarrierSteps(below, dcMax, safeNorm);
     for (std::size_t length = 2; length < values; length *= 2) {
         const std::size_t count = (values - 1) / length;
         if (count == 0) {
@@ -433,6 +517,36 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
     }
 }
 
+void ReferenceOrbit::buildBarrierSteps(const std::vector<BilinearStep>& single, long double dcMax,
+                                       long double safeNorm)
+{
+    // Built backwards: the step from m is the single step at m followed by the step from m + 1,
+    // unless m + 1 is itself a barrier.
+    const std::size_t n = m_z.size();
+    m_toBarrier.assign(n, {});
+    m_barrier.assign(n, static_cast<std::uint32_t>(n - 1));
+    if (n < m_origin + 2) {
+        return;
+    }
+    for (std::size_t m = n - 1; m-- > m_origin;) {
+        const BilinearStep& x = single[m - m_origin];
+        const std::size_t next = m + 1;
+        if (next + 1 >= n || m_nearZero[next] != 0 || !(norm(m_z[next]) < safeNorm)) {
+            m_toBarrier[m] = x;
+            m_barrier[m] = static_cast<std::uint32_t>(next);
+            continue;
+        }
+        const BilinearStep& y = m_toBarrier[next];
+        const long double reach = (y.radius - magnitude(x.b) * dcMax) / magnitude(x.a);
+        long double radius = std::min(x.radius, std::max(0.0L, reach));
+        if (!std::isfinite(radius)) {
+            radius = 0.0L;
+        }
+        m_toBarrier[m] = {mul(y.a, x.a), add(mul(y.a, x.b), y.b), radius, radius * radius};
+        m_barrier[m] = m_barrier[next];
+    }
+}
+
 const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, std::int64_t maxSteps,
                                            std::int64_t& length) const
 {
@@ -454,6 +568,14 @@ const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, st
         }
         found = &level[j];
         length = l;
+    }
+    if (m < m_toBarrier.size()) {
+        const auto l = static_cast<std::int64_t>(m_barrier[m] - m);
+        if (l >= 2 && (found == nullptr || l > length) && l <= maxSteps &&
+            dzNorm < m_toBarrier[m].radiusNorm) {
+            found = &m_toBarrier[m];
+            length = l;
+        }
     }
     return found;
 }

@@ -59,17 +59,33 @@ public:
     /// back to the same place once per cycle.
     bool nearZero(std::size_t m) const { return m_nearZero[m] != 0; }
 
+    /// Whether any step from index m could hold for an offset of squared magnitude dzNorm: none
+    /// holds beyond the radius of its first iteration.
+    bool mayStep(std::size_t m, long double dzNorm) const
+    {
+        return m < m_firstRadiusNorm.size() && dzNorm < m_firstRadiusNorm[m];
+    }
+
     /// The longest step starting at index m, at most maxSteps long, valid for an offset of
     /// squared magnitude dzNorm; null when none is. `length` receives its length.
     const BilinearStep* stepAt(std::size_t m, long double dzNorm, std::int64_t maxSteps,
                                std::int64_t& length) const;
 
 private:
+    /// Fills m_toBarrier and m_barrier from the single steps (single[j] starts at origin + j).
+    void buildBarrierSteps(const std::vector<BilinearStep>& single, long double dcMax,
+                           long double safeNorm);
+
     std::vector<ComplexLd> m_z;
     std::size_t m_origin = 0;
     std::vector<std::uint8_t> m_nearZero;
+    std::vector<long double> m_firstRadiusNorm; ///< radius^2 of one iteration from each index
     /// m_levels[k][j] skips 2^k iterations from index origin + j * 2^k (level 0 is left empty).
     std::vector<std::vector<BilinearStep>> m_levels;
+    /// m_toBarrier[m] skips from index m to m_barrier[m], the next index where the orbit passes
+    /// close to 0 or a skipped value could pass an escape test: one move per pass of a cycle.
+    std::vector<BilinearStep> m_toBarrier;
+    std::vector<std::uint32_t> m_barrier;
 };
 
 /// Everything a pixel's perturbed iteration reads; the orbits outlive it.

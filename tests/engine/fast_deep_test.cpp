@@ -227,5 +227,85 @@ TEST(FastDeep, LongDoubleKeepsExponentsFarBelowTheRangeOfDouble)
     }
 }
 
+TEST(FastDeep, OneTableStepCarriesASmallOffsetToTheFirstValueThatCouldEscape)
+{
+    constexpr unsigned long kBits = 320;
+    constexpr long double kSafeNorm = 3.99L;
+    MpFloat zero(kBits);
+    MpFloat cr(kBits);
+    MpFloat ci(kBits);
+    mpf_set_str(cr.get(), kMinibrotX, 10);
+    mpf_set_str(ci.get(), kMinibrotY, 10);
+    ReferenceOrbit orbit; // just outside the minibrot: it escapes after some 70 iterations
+    ASSERT_TRUE(orbit.compute(zero.get(), zero.get(), cr.get(), ci.get(), kBits, 400, nullptr));
+    orbit.buildSteps(1e-60L, kSafeNorm);
+    const auto norm = [](ComplexLd z) { return z.re * z.re + z.im * z.im; };
+    const ComplexLd dc{1e-62L, -2e-62L};
+    const ComplexLd dz0{3e-60L, 1e-60L};
+    // Starts on no power-of-two boundary, whose steps the aligned table could not take.
+    for (const std::size_t start : {std::size_t{5}, std::size_t{13}, std::size_t{37}}) {
+        std::size_t end = start + 1;
+        while (end + 1 < orbit.size() && !orbit.nearZero(end) && norm(orbit[end]) < kSafeNorm) {
+            ++end;
+        }
+        std::int64_t length = 0;
+        const BilinearStep* s = orbit.stepAt(start, norm(dz0), 1000, length);
+        ASSERT_NE(s, nullptr) << start;
+        EXPECT_EQ(start + static_cast<std::size_t>(length), end) << start;
+        ComplexLd dz = dz0;
+        for (std::size_t m = start; m < end; ++m) {
+            const ComplexLd t{2 * orbit[m].re + dz.re, 2 * orbit[m].im + dz.im};
+            dz = {t.re * dz.re - t.im * dz.im + dc.re, t.re * dz.im + t.im * dz.re + dc.im};
+        }
+        const ComplexLd x{s->a.re * dz0.re - s->a.im * dz0.im + s->b.re * dc.re - s->b.im * dc.im,
+                          s->a.re * dz0.im + s->a.im * dz0.re + s->b.re * dc.im + s->b.im * dc.re};
+        EXPECT_NEAR(static_cast<double>(x.re / dz.re), 1.0, 1e-12) << start;
+        EXPECT_NEAR(static_cast<double>(x.im / dz.im), 1.0, 1e-12) << start;
+    }
+}
+
+TEST(FastDeep, PixelsHeldByAMinibrotsCycleEndWithoutRunningToALimitOfABillion)
+{
+    // The nucleus of a period-77 minibrot some 1e-58 across.
+    constexpr unsigned long kBits = 400;
+    MpFloat zero(kBits);
+    MpFloat cr(kBits);
+    MpFloat ci(kBits);
+    mpf_set_str(cr.get(),
+                "3.39381588438746126037473940539534892427372092878058411598607654008364792098231"
+                "100249325274038784502666e-29",
+                10);
+    mpf_set_str(ci.get(),
+                "1.00000000000000000000000000001134326821382185094542495485020961888259223050814"
+                "471930646349075598574970",
+                10);
+    ReferenceOrbit orbit;
+    ASSERT_TRUE(orbit.compute(zero.get(), zero.get(), cr.get(), ci.get(), kBits, 3000, nullptr));
+    orbit.buildSteps(1e-57L, 3.99L);
+
+    const struct
+    {
+        ComplexLd delta;
+        bool inside;
+    } pixels[] = {{{3e-60L, -2e-60L}, true}, {{-1e-59L, 4e-60L}, true}, {{1e-50L, 0.0L}, false}};
+
+    constexpr std::int64_t kBillion = 1000000000;
+    for (const auto& p : pixels) {
+        PerturbedPixel ends[2];
+        for (const std::int64_t extra : {0, 1}) {
+            PerturbationSetup setup{&orbit, &orbit, 1,   true, kBillion + 77 * extra,
+                                    128,    true,   true};
+            ends[extra] = perturbedPixel(KernelKind::Plain, setup, p.delta);
+        }
+        EXPECT_FALSE(ends[0].suspect);
+        EXPECT_EQ(ends[0].count == 0, p.inside) << ends[0].count;
+        if (p.inside) { // a whole cycle later, at the same point of the cycle
+            EXPECT_EQ(ends[1].count, 0);
+            EXPECT_FLOAT_EQ(ends[0].a, ends[1].a);
+            EXPECT_FLOAT_EQ(ends[0].b, ends[1].b);
+        }
+    }
+}
+
 } // namespace
 } // namespace qv
