@@ -18,6 +18,9 @@ constexpr long double kReferenceEscape = 1e10L;
 constexpr long double kBrokenNorm = 1e4000L;
 /// A linear step neglects dz^2 against 2 Z dz; this bounds their ratio.
 constexpr long double kStepTolerance = 0x1p-60L;
+/// Orbit values below this are not held faithfully; scaled offsets claim at least its square
+/// when they look for a table step, so that no step through such values is taken.
+constexpr long double kSmallest = 0x1p-16000L;
 
 ComplexLd mul(ComplexLd x, ComplexLd y)
 {
@@ -43,6 +46,8 @@ long double magnitude(ComplexLd x)
 class Walker
 {
 public:
+    static constexpr bool kWatchesCycles = true;
+
     Walker(const PerturbationSetup& setup, ComplexLd delta)
         : m_setup(setup), m_orbit(setup.start), m_m(setup.startIndex), m_dz(delta),
           m_dc(setup.mandelbrot ? delta : ComplexLd{})
@@ -161,6 +166,124 @@ private:
     bool m_outlived = false;
     bool m_rebased = false;
     bool m_tracking = true;
+};
+
+/// x * 2^e, for exponents far beyond int's range as well.
+long double scaled(long double x, std::int64_t e)
+{
+    return std::ldexp(x, static_cast<int>(std::clamp<std::int64_t>(e, -100000, 100000)));
+}
+
+ComplexLd scaled(ComplexLd x, std::int64_t e)
+{
+    return {scaled(x.re, e), scaled(x.im, e)};
+}
+
+/// The pixel on a reference orbit where its offsets are below the range of long double:
+/// dz = 2^s w and dc = 2^s d, with s a plain integer that keeps |w| near 1. An iteration is
+/// w -> (2 Z + 2^s w) w + d, and a table step w -> A w + B d (the step is linear). Cycles are
+/// not watched: their return maps would need the values themselves below the range.
+class ScaledWalker
+{
+public:
+    static constexpr bool kWatchesCycles = false;
+
+    ScaledWalker(const PerturbationSetup& setup, ComplexLd delta)
+        : m_setup(setup), m_orbit(setup.start), m_m(setup.startIndex), m_w(delta),
+          m_d0(setup.mandelbrot ? delta : ComplexLd{}), m_s(setup.scale), m_s0(setup.scale)
+    {
+        m_d = m_d0;
+        m_z = add((*m_orbit)[m_m], scaled(m_w, m_s));
+        m_norm = norm(m_z);
+    }
+
+    bool step()
+    {
+        if (m_orbit->lost(m_m)) {
+            return false;
+        }
+        const ComplexLd z = (*m_orbit)[m_m];
+        m_w = add(mul(add(add(z, z), scaled(m_w, m_s)), m_w), m_d);
+        ++m_m;
+        ++m_i;
+        return land();
+    }
+
+    bool skip(std::int64_t limit)
+    {
+        const long double dzNorm = std::max(scaled(norm(m_w), 2 * m_s), kSmallest);
+        if (!m_orbit->mayStep(m_m, dzNorm)) {
+            return false;
+        }
+        std::int64_t length = 0;
+        const BilinearStep* s = m_orbit->stepAt(m_m, dzNorm, limit - m_i, length);
+        if (s == nullptr) {
+            return false;
+        }
+        m_w = add(mul(s->a, m_w), mul(s->b, m_d));
+        m_m += static_cast<std::size_t>(length);
+        m_i += length;
+        return land();
+    }
+
+    std::int64_t index() const { return m_i; }
+
+    bool outlived() const { return m_outlived; }
+
+    ComplexLd z() const { return m_z; }
+
+    long double zNorm() const { return m_norm; }
+
+private:
+    /// As Walker::land, with |Z + 2^s w| < |2^s w| compared in units of 2^s (Z 2^-s is
+    /// infinite where Z is far larger than the offset).
+    bool land()
+    {
+        if (!std::isfinite(m_w.re) || !std::isfinite(m_w.im) || m_orbit->lost(m_m)) {
+            return false;
+        }
+        const long double larger = std::max(std::fabs(m_w.re), std::fabs(m_w.im));
+        if (larger != 0.0L) {
+            const int k = std::ilogb(larger);
+            if (k > 32 || k < -32) {
+                m_w = scaled(m_w, -k);
+                m_s += k;
+                m_d = scaled(m_d0, m_s0 - m_s);
+                if (!std::isfinite(m_d.re) || !std::isfinite(m_d.im)) {
+                    return false; // an offset 2^16000 times smaller than dc
+                }
+            }
+        }
+        const ComplexLd& big = (*m_orbit)[m_m];
+        m_z = add(big, scaled(m_w, m_s));
+        m_norm = norm(m_z);
+        if (!(m_norm < kBrokenNorm)) {
+            return false;
+        }
+        const bool atEnd = m_m + 1 >= m_orbit->size();
+        const ComplexLd full = add(scaled(big, -m_s), m_w);
+        if (m_setup.rebasing && (atEnd || norm(full) < norm(m_w))) {
+            m_orbit = m_setup.rebase;
+            m_m = 0;
+            m_w = full;
+            return true;
+        }
+        m_outlived = atEnd;
+        return !atEnd;
+    }
+
+    const PerturbationSetup& m_setup;
+    const ReferenceOrbit* m_orbit;
+    std::size_t m_m;
+    ComplexLd m_w;
+    ComplexLd m_d0; ///< dc in units of 2^m_s0
+    ComplexLd m_d;  ///< dc in units of 2^m_s
+    std::int64_t m_s;
+    std::int64_t m_s0;
+    ComplexLd m_z;
+    long double m_norm = 0.0L;
+    std::int64_t m_i = 0;
+    bool m_outlived = false;
 };
 
 /// The map from one checkpoint value to the next, quadratic about a value it was measured at:
@@ -330,7 +453,8 @@ PerturbedPixel escapedAt(std::int64_t i, ComplexLd z)
             static_cast<float>(z.im * z.im), false};
 }
 
-template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setup, ComplexLd delta)
+template <KernelKind kKind, typename Walk>
+PerturbedPixel iterate(const PerturbationSetup& setup, ComplexLd delta)
 {
     constexpr bool kLagged = kKind != KernelKind::Plain;
     const std::int64_t iterMax = setup.iterMax;
@@ -340,7 +464,7 @@ template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setu
     const std::int64_t lastTested = kLagged ? lastThird - 4 : lastThird;
     std::int64_t exactStart = lastThird >= 3 ? lastThird - 3 : 0;
 
-    Walker w(setup, delta);
+    Walk w(setup, delta);
     Recent recent;
     recent.push(0, w.z());
     // Without rebasing, a pixel that outlives the reference is taken as inside, which is
@@ -352,30 +476,32 @@ template <KernelKind kKind> PerturbedPixel iterate(const PerturbationSetup& setu
     };
     // A cycle only stands in for the remaining tests where none of them can hold on it: its
     // values have |z|^2 <= 4, and kind 3's test is at most 1.21 |z|^2.
-    const bool cyclesEnd = setup.bound >= 5;
-    CycleWatch watch;
+    [[maybe_unused]] const bool cyclesEnd = setup.bound >= 5;
+    [[maybe_unused]] CycleWatch watch;
     while (w.index() < lastTested) {
         if (!((setup.bilinear && w.skip(lastTested)) || w.step())) {
             return broken();
         }
         const std::int64_t i = w.index();
         recent.push(i, w.z());
-        if (cyclesEnd && w.atCheckpoint()) {
-            ComplexLd end;
-            std::int64_t q = 0;
-            const bool held = watch.passed(i, w.z(), w.d1(), w.d2(), iterMax + 1 - i, end, q);
-            w.resetDerivatives(watch.watching());
-            if (held) {
-                // The return map carried the value over the whole cycles to go; the value at
-                // iterMax + 1 then lies the remaining iterations on.
-                w.moveTo(end);
-                const std::int64_t last = i + (iterMax + 1 - i) % q;
-                while (w.index() < last) {
-                    if (!((setup.bilinear && w.skip(last)) || w.step())) {
-                        return broken();
+        if constexpr (Walk::kWatchesCycles) {
+            if (cyclesEnd && w.atCheckpoint()) {
+                ComplexLd end;
+                std::int64_t q = 0;
+                const bool held = watch.passed(i, w.z(), w.d1(), w.d2(), iterMax + 1 - i, end, q);
+                w.resetDerivatives(watch.watching());
+                if (held) {
+                    // The return map carried the value over the whole cycles to go; the value at
+                    // iterMax + 1 then lies the remaining iterations on.
+                    w.moveTo(end);
+                    const std::int64_t last = i + (iterMax + 1 - i) % q;
+                    while (w.index() < last) {
+                        if (!((setup.bilinear && w.skip(last)) || w.step())) {
+                            return broken();
+                        }
                     }
+                    return {0, static_cast<float>(w.z().re), static_cast<float>(w.z().im), false};
                 }
-                return {0, static_cast<float>(w.z().re), static_cast<float>(w.z().im), false};
             }
         }
         if (i % 4 == 3 && w.zNorm() > 4.0L) {
@@ -433,6 +559,7 @@ bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr 
                              const std::atomic<std::int32_t>* stop)
 {
     m_z.clear();
+    m_lost.clear();
     m_levels.clear();
     m_z.reserve(length);
     MpFloat zr(startRe, bits);
@@ -443,6 +570,8 @@ bool ReferenceOrbit::compute(mpf_srcptr startRe, mpf_srcptr startIm, mpf_srcptr 
     while (m_z.size() < length) {
         const ComplexLd z{toLongDouble(zr.get()), toLongDouble(zi.get())};
         m_z.push_back(z);
+        const bool zero = mpf_sgn(zr.get()) == 0 && mpf_sgn(zi.get()) == 0;
+        m_lost.push_back(!zero && std::max(std::fabs(z.re), std::fabs(z.im)) < kSmallest ? 1 : 0);
         if (norm(z) > kReferenceEscape) {
             break;
         }
@@ -486,7 +615,8 @@ void ReferenceOrbit::buildSteps(long double dcMax, long double safeNorm)
     for (std::size_t j = 0; j + 1 < values; ++j) {
         const ComplexLd& z = m_z[m_origin + j];
         const ComplexLd twoZ{2.0L * z.re, 2.0L * z.im};
-        const long double radius = kStepTolerance * magnitude(twoZ);
+        const long double radius =
+            m_lost[m_origin + j] != 0 ? 0.0L : kStepTolerance * magnitude(twoZ);
         below[j] = {twoZ, {1.0L, 0.0L}, radius, radius * radius};
         m_firstRadiusNorm[m_origin + j] = radius * radius;
     }
@@ -580,19 +710,30 @@ const BilinearStep* ReferenceOrbit::stepAt(std::size_t m, long double dzNorm, st
     return found;
 }
 
-PerturbedPixel perturbedPixel(KernelKind kind, const PerturbationSetup& setup, ComplexLd delta)
+namespace {
+
+template <typename Walk>
+PerturbedPixel iterateKind(KernelKind kind, const PerturbationSetup& setup, ComplexLd delta)
 {
     switch (kind) {
     case KernelKind::Lagged:
-        return iterate<KernelKind::Lagged>(setup, delta);
+        return iterate<KernelKind::Lagged, Walk>(setup, delta);
     case KernelKind::LaggedPlain:
-        return iterate<KernelKind::LaggedPlain>(setup, delta);
+        return iterate<KernelKind::LaggedPlain, Walk>(setup, delta);
     case KernelKind::Plain:
     case KernelKind::RealSquare:
     case KernelKind::MixedOrbit:
         break;
     }
-    return iterate<KernelKind::Plain>(setup, delta);
+    return iterate<KernelKind::Plain, Walk>(setup, delta);
+}
+
+} // namespace
+
+PerturbedPixel perturbedPixel(KernelKind kind, const PerturbationSetup& setup, ComplexLd delta)
+{
+    return setup.scale == 0 ? iterateKind<Walker>(kind, setup, delta)
+                            : iterateKind<ScaledWalker>(kind, setup, delta);
 }
 
 } // namespace qv

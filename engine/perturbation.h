@@ -59,6 +59,10 @@ public:
     /// back to the same place once per cycle.
     bool nearZero(std::size_t m) const { return m_nearZero[m] != 0; }
 
+    /// Whether Z_m is not zero but too small for long double to hold (|Z_m| < 2^-16000): a
+    /// pixel whose offset is smaller still cannot follow the orbit there.
+    bool lost(std::size_t m) const { return m_lost[m] != 0; }
+
     /// Whether any step from index m could hold for an offset of squared magnitude dzNorm: none
     /// holds beyond the radius of its first iteration.
     bool mayStep(std::size_t m, long double dzNorm) const
@@ -79,6 +83,7 @@ private:
     std::vector<ComplexLd> m_z;
     std::size_t m_origin = 0;
     std::vector<std::uint8_t> m_nearZero;
+    std::vector<std::uint8_t> m_lost;
     std::vector<long double> m_firstRadiusNorm; ///< radius^2 of one iteration from each index
     /// m_levels[k][j] skips 2^k iterations from index origin + j * 2^k (level 0 is left empty).
     std::vector<std::vector<BilinearStep>> m_levels;
@@ -99,6 +104,9 @@ struct PerturbationSetup
     unsigned long bound = 128; ///< deepEscapeBound of the view's bailout
     bool rebasing = true;      ///< off only to show what goes wrong without it
     bool bilinear = true;
+    /// Offsets are in units of 2^scale: 0, or the pixel step's exponent where that is below
+    /// the range long double keeps (the pixel then iterates in those units).
+    std::int64_t scale = 0;
 };
 
 /// Count, A and B as the exact kernel stores them; `suspect` when the long double values
@@ -112,10 +120,10 @@ struct PerturbedPixel
     bool suspect = false;
 };
 
-/// The pixel at offset `delta` from the start orbit's reference point (Mandelbrot: its c minus
-/// C; Julia: its z minus the reference's Z_0), iterated with kind 1, 3 or 4 as the exact
-/// kernel does: its fast pass of four-iteration blocks tested against 4, then its exact pass
-/// with the kind's own test against the bound.
+/// The pixel at offset `delta` (in units of 2^setup.scale) from the start orbit's reference point
+/// (Mandelbrot: its c minus C; Julia: its z minus the reference's Z_0), iterated with kind 1, 3 or
+/// 4 as the exact kernel does: its fast pass of four-iteration blocks tested against 4, then its
+/// exact pass with the kind's own test against the bound.
 PerturbedPixel perturbedPixel(KernelKind kind, const PerturbationSetup& setup, ComplexLd delta);
 
 /// Whether the fast path computes this kernel kind (1, 3 and 4; the others test or iterate in

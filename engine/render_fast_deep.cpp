@@ -8,6 +8,7 @@
 #include "engine/render_workers.h"
 #include "engine/strip_job.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <set>
@@ -26,7 +27,7 @@ constexpr std::int32_t kFirstSampleSide = 16;
 constexpr std::int32_t kSecondSampleSide = 32;
 constexpr std::int32_t kRequiredPermille = 999;
 /// Pixel steps below 2^-16000 (about 1e-4816) leave too little of the long double exponent
-/// range for the offsets and their squares.
+/// range for the offsets and their squares: their pixels iterate in units of a power of two.
 constexpr long kSmallestStepExponent = -16000;
 
 /// What every worker of the fast path reads; fixed before they start.
@@ -44,6 +45,7 @@ struct Frame
     long double offY = 0.0L;
     long double stepX = 0.0L;
     long double stepY = 0.0L;
+    std::int64_t scale = 0; ///< offX to stepY are in units of 2^scale
     std::int32_t iterMax = 0;
     double bailout = 0.0;
     bool mandelbrot = true;
@@ -118,14 +120,9 @@ std::string unsupportedReason(KernelKind kind, const Frame& f)
     if (!perturbationHandles(kind)) {
         return "drawing mode needs the exact kernel";
     }
-    long exponent = 0;
     for (mpf_srcptr step : {f.dx.get(), f.dy.get()}) {
         if (mpf_sgn(step) == 0) {
             return "picture without extent";
-        }
-        mpf_get_d_2exp(&exponent, step);
-        if (exponent < kSmallestStepExponent) {
-            return "pixel step beyond 1e-4800";
         }
     }
     return {};
@@ -177,8 +174,25 @@ void frameFromPass(Frame& f, const RenderPass& pass)
     mpf_add(f.refX.get(), f.refX.get(), f.xmin.get());
     mpf_mul_ui(f.refY.get(), f.dy.get(), height / 2);
     mpf_add(f.refY.get(), f.refY.get(), f.ymin.get());
-    f.stepX = toLongDouble(f.dx.get());
-    f.stepY = toLongDouble(f.dy.get());
+    long ex = 0;
+    long ey = 0;
+    mpf_get_d_2exp(&ex, f.dx.get());
+    mpf_get_d_2exp(&ey, f.dy.get());
+    const long smaller = std::min(ex, ey);
+    f.scale =
+        mpf_sgn(f.dx.get()) != 0 && mpf_sgn(f.dy.get()) != 0 && smaller < kSmallestStepExponent
+            ? smaller
+            : 0;
+    MpFloat unit(f.bits);
+    const auto toUnits = [&](mpf_srcptr v) {
+        if (f.scale == 0) {
+            return toLongDouble(v);
+        }
+        mpf_mul_2exp(unit.get(), v, static_cast<mp_bitcnt_t>(-f.scale));
+        return toLongDouble(unit.get());
+    };
+    f.stepX = toUnits(f.dx.get());
+    f.stepY = toUnits(f.dy.get());
     f.offX = -static_cast<long double>(width / 2) * f.stepX;
     f.offY = -static_cast<long double>(height / 2) * f.stepY;
 }
@@ -205,10 +219,14 @@ bool computeReference(Frame& f, FastRun& run, const RenderPass& pass)
     }
     const unsigned long bound = deepEscapeBound(f.bailout);
     const long double safeNorm = 0.999L * std::min(4.0L, static_cast<long double>(bound) / 1.25L);
+    // In units of 2^scale, dcMax is scaled back at most to 2^-15000: an upper bound that keeps
+    // the radii of the table steps meaningful.
     const long double dcMax =
-        f.mandelbrot ? std::hypot(static_cast<long double>(run.width) * std::fabs(f.stepX),
-                                  static_cast<long double>(run.height) * std::fabs(f.stepY))
-                     : 0.0L;
+        f.mandelbrot
+            ? std::ldexp(std::hypot(static_cast<long double>(run.width) * std::fabs(f.stepX),
+                                    static_cast<long double>(run.height) * std::fabs(f.stepY)),
+                         static_cast<int>(std::max<std::int64_t>(f.scale, -15000)))
+            : 0.0L;
     f.start.buildSteps(dcMax, safeNorm);
     f.critical.buildSteps(0.0L, safeNorm);
     f.setup.start = &f.start;
@@ -219,6 +237,7 @@ bool computeReference(Frame& f, FastRun& run, const RenderPass& pass)
     f.setup.bound = bound;
     f.setup.rebasing = pass.options.fastDeepRebasing;
     f.setup.bilinear = pass.options.fastDeepBilinear;
+    f.setup.scale = f.scale;
     return true;
 }
 

@@ -1,4 +1,4 @@
-// The fast deep path against the exact kernel, pixel for pixel, at depths from 1e-20 to 1e-300,
+// The fast deep path against the exact kernel, pixel for pixel, at depths from 1e-20 to 1e-20000,
 // and the exact renderer taking over where the certification fails.
 #include "engine/kernel_kind.h"
 #include "engine/perturbation.h"
@@ -153,6 +153,76 @@ TEST(FastDeep, CountsMatchTheExactKernelPixelForPixel)
     }
 }
 
+TEST(FastDeep, BeyondTheRangeOfLongDoubleTheCountsStillMatchTheExactKernel)
+{
+    const DeepView views[] = {
+        {"Misiurewicz point i, 1e-5000", true, 1, "0", "1", -5000, 200},
+        {"Misiurewicz point -2, kind 3, 1e-20000", true, 26, "-2", "0", -20000, 60},
+    };
+    constexpr std::int32_t kWidth = 24;
+    constexpr std::int32_t kHeight = 18;
+    for (const DeepView& v : views) {
+        ViewState view;
+        setView(view, v, kWidth, kHeight);
+        const Rendered fast = render(view, kWidth, kHeight, true);
+        const test::Raw exact =
+            test::referenceDeep(view, kWidth, kHeight, stripLayout(kHeight, 1).strips);
+
+        const FastDeepReport& report = fast.outcome.fastDeep;
+        EXPECT_FALSE(report.exact) << v.name << ": " << report.reason;
+        EXPECT_TRUE(report.reason.empty()) << v.name;
+        EXPECT_GE(report.samples, 256) << v.name;
+        EXPECT_EQ(report.identical, report.samples) << v.name;
+        EXPECT_EQ(differences(fast.raw, exact), std::make_pair(0, 0)) << v.name;
+    }
+}
+
+/// The nucleus of a period-77 minibrot some 1e-58 across.
+constexpr const char* kNucleusX =
+    "3.39381588438746126037473940539534892427372092878058411598607654008"
+    "364792098231100249325274038784502666e-29";
+constexpr const char* kNucleusY =
+    "1.00000000000000000000000000001134326821382185094542495485020961888"
+    "259223050814471930646349075598574970";
+
+TEST(FastDeep, OffsetsInUnitsOfAPowerOfTwoIterateAsTheLongDoubleOnes)
+{
+    // Both follow the orbit of the nucleus through rebases, table steps and escapes; the
+    // scaled ones run inside pixels to iterMax instead of ending them by their cycle.
+    constexpr unsigned long kBits = 400;
+    MpFloat zero(kBits);
+    MpFloat cr(kBits);
+    MpFloat ci(kBits);
+    mpf_set_str(cr.get(), kNucleusX, 10);
+    mpf_set_str(ci.get(), kNucleusY, 10);
+    ReferenceOrbit orbit;
+    ASSERT_TRUE(orbit.compute(zero.get(), zero.get(), cr.get(), ci.get(), kBits, 1200, nullptr));
+    orbit.buildSteps(1e-57L, 3.99L);
+    std::int32_t escaped = 0;
+    for (const KernelKind kind : {KernelKind::Plain, KernelKind::Lagged, KernelKind::LaggedPlain}) {
+        for (std::int32_t k = 0; k < 64; ++k) {
+            const ComplexLd delta{(k % 8 - 3.5L) * 1e-57L, (k / 8 - 3.5L) * 1e-57L};
+            PerturbationSetup setup{&orbit, &orbit, 1, true, 1000, 128, true, true};
+            const PerturbedPixel plain = perturbedPixel(kind, setup, delta);
+            for (const std::int64_t scale : {-194, -400}) {
+                setup.scale = scale;
+                const auto units = [scale](long double x) {
+                    return std::ldexp(x, static_cast<int>(-scale));
+                };
+                const PerturbedPixel p =
+                    perturbedPixel(kind, setup, {units(delta.re), units(delta.im)});
+                EXPECT_FALSE(p.suspect) << k;
+                EXPECT_EQ(p.count, plain.count) << k << " at 2^" << scale;
+                EXPECT_NEAR(p.a, plain.a, 1e-5f * std::max(1.0f, std::fabs(plain.a))) << k;
+                EXPECT_NEAR(p.b, plain.b, 1e-5f * std::max(1.0f, std::fabs(plain.b))) << k;
+            }
+            escaped += plain.count != 0 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(escaped, 20) << "the grid straddles the minibrot's edge";
+    EXPECT_LT(escaped, 172);
+}
+
 TEST(FastDeep, KindsTheOffsetsCannotFollowAreLeftToTheExactKernel)
 {
     constexpr std::int32_t kWidth = 16;
@@ -266,19 +336,12 @@ TEST(FastDeep, OneTableStepCarriesASmallOffsetToTheFirstValueThatCouldEscape)
 
 TEST(FastDeep, PixelsHeldByAMinibrotsCycleEndWithoutRunningToALimitOfABillion)
 {
-    // The nucleus of a period-77 minibrot some 1e-58 across.
     constexpr unsigned long kBits = 400;
     MpFloat zero(kBits);
     MpFloat cr(kBits);
     MpFloat ci(kBits);
-    mpf_set_str(cr.get(),
-                "3.39381588438746126037473940539534892427372092878058411598607654008364792098231"
-                "100249325274038784502666e-29",
-                10);
-    mpf_set_str(ci.get(),
-                "1.00000000000000000000000000001134326821382185094542495485020961888259223050814"
-                "471930646349075598574970",
-                10);
+    mpf_set_str(cr.get(), kNucleusX, 10);
+    mpf_set_str(ci.get(), kNucleusY, 10);
     ReferenceOrbit orbit;
     ASSERT_TRUE(orbit.compute(zero.get(), zero.get(), cr.get(), ci.get(), kBits, 3000, nullptr));
     orbit.buildSteps(1e-57L, 3.99L);
