@@ -23,23 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string inQuotes(std::string_view s)
-{
-    std::string text;
-    text.reserve(s.size() + 2);
-    text.push_back('\'');
-    text.append(s);
-    text.push_back('\'');
-    return text;
-}
-
-std::string oneLine(std::string_view text)
-{
-    std::string line(text);
-    std::replace(line.begin(), line.end(), '\n', ' ');
-    return line;
-}
-
 std::optional<std::string> fileText(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

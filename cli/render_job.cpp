@@ -49,16 +49,6 @@ constexpr std::int32_t kAssumedScreenHeight = 1024;
 constexpr std::string_view kJuliaLow = "-1.8";
 constexpr std::string_view kJuliaHigh = "1.8";
 
-std::string inQuotes(std::string_view s)
-{
-    std::string text;
-    text.reserve(s.size() + 2);
-    text.push_back('\'');
-    text.append(s);
-    text.push_back('\'');
-    return text;
-}
-
 /// Why a file cannot be read, or nothing when it can.
 std::optional<std::string> unreadable(const std::string& path)
 {
@@ -103,13 +93,6 @@ std::optional<std::string> unwritable(const std::string& path)
 }
 
 /// A message of several lines as one line.
-std::string oneLine(std::string_view text)
-{
-    std::string line(text);
-    std::replace(line.begin(), line.end(), '\n', ' ');
-    return line;
-}
-
 bool sameFile(const std::string& a, const std::string& b)
 {
     std::error_code error;
@@ -720,6 +703,23 @@ private:
 };
 
 } // namespace
+
+std::string inQuotes(std::string_view s)
+{
+    std::string text;
+    text.reserve(s.size() + 2);
+    text.push_back('\'');
+    text.append(s);
+    text.push_back('\'');
+    return text;
+}
+
+std::string oneLine(std::string_view text)
+{
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
 
 void printProblem(std::FILE* err, std::string_view message)
 {

@@ -37,6 +37,12 @@ struct RunEnvironment
 /// is one line on `err` and leaves every output as it was.
 int runRenderer(const Options& options, const RunEnvironment& environment);
 
+/// The text between single quotes, as messages name files.
+std::string inQuotes(std::string_view s);
+
+/// The text with its line breaks made spaces, for a message of one line.
+std::string oneLine(std::string_view text);
+
 /// Writes "quorvalis-render: " and the message as one line.
 void printProblem(std::FILE* err, std::string_view message);
 
