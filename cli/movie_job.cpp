@@ -51,16 +51,12 @@ public:
     int writeJob()
     {
         const std::string& folder = m_run.options.movieJob;
-        const std::optional<PictureSize> size =
-            movieSize({m_app.settings.pictureWidth, m_app.settings.pictureHeight});
-        if (!size) {
-            return problem(kExitUsage, oneLine(kMovieTooLarge));
+        if (const std::optional<MovieRefusal> refusal = movieRefusal(m_app)) {
+            return problem(refusal->status, refusal->text);
         }
-        if (const auto refusal = unzoomRefusal(m_app)) {
-            return problem(*refusal == kFactorWarning ? kExitUsage : kExitFileProblem,
-                           oneLine(*refusal));
-        }
-        changePictureSize(m_app, *size, m_run.observer);
+        const PictureSize size =
+            *movieSize({m_app.settings.pictureWidth, m_app.settings.pictureHeight});
+        changePictureSize(m_app, size, m_run.observer);
         // The frames of a movie to disk are written at full JPEG quality.
         m_app.settings.autosaveParameter = 0;
         const JobFolderResult saved = saveJobFolder(m_app, m_run.observer, folder);
@@ -74,7 +70,7 @@ public:
             }
             const auto last = static_cast<std::int32_t>(saved.frameCount) - 1;
             std::fprintf(err, "a movie job of %zu frames of %dx%d in %s\nrender it with: %s\n",
-                         saved.frameCount, size->width, size->height, folder.c_str(),
+                         saved.frameCount, size.width, size.height, folder.c_str(),
                          jobCommand(folder, 0, last).c_str());
             std::fflush(err);
         }

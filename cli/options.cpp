@@ -22,16 +22,6 @@ struct Problem
     std::string text;
 };
 
-std::string inQuotes(std::string_view s)
-{
-    std::string text;
-    text.reserve(s.size() + 2);
-    text.push_back('\'');
-    text.append(s);
-    text.push_back('\'');
-    return text;
-}
-
 /// A whole number in lo..hi, the whole text and nothing else.
 std::int32_t wholeNumber(std::string_view option, std::string_view text, std::int32_t lo,
                          std::int32_t hi, std::string_view range)
@@ -312,6 +302,16 @@ private:
 };
 
 } // namespace
+
+std::string inQuotes(std::string_view s)
+{
+    std::string text;
+    text.reserve(s.size() + 2);
+    text.push_back('\'');
+    text.append(s);
+    text.push_back('\'');
+    return text;
+}
 
 ParseResult parseArguments(std::span<const std::string> arguments)
 {

@@ -104,4 +104,7 @@ ParseResult parseArguments(std::span<const std::string> arguments);
 /// The text of --help.
 std::string helpText();
 
+/// The text between single quotes, as messages name files.
+std::string inQuotes(std::string_view s);
+
 } // namespace qv::cli

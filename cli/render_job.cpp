@@ -564,17 +564,12 @@ private:
     /// writer as the windows' movie, so that every frame is the same file.
     int renderMovieFrames(FrameRange range)
     {
-        const std::optional<PictureSize> size =
-            movieSize({m_app.settings.pictureWidth, m_app.settings.pictureHeight});
-        if (!size) {
-            return problem(kExitUsage, oneLine(kMovieTooLarge));
+        if (const std::optional<MovieRefusal> refusal = movieRefusal(m_app)) {
+            return problem(refusal->status, refusal->text);
         }
-        if (const auto refusal = unzoomRefusal(m_app)) {
-            // A factor comes from the command line, a view without width from the file.
-            return problem(*refusal == kFactorWarning ? kExitUsage : kExitFileProblem,
-                           oneLine(*refusal));
-        }
-        changePictureSize(m_app, *size, m_observer);
+        const PictureSize size =
+            *movieSize({m_app.settings.pictureWidth, m_app.settings.pictureHeight});
+        changePictureSize(m_app, size, m_observer);
         RenderOptions renderOptions;
         renderOptions.idleDeepWorkers = false;
         const bool unzoomVideo = m_app.settings.unzoomVideo != 0;
@@ -621,7 +616,7 @@ private:
         if (!m_options.quiet) {
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
             std::fprintf(m_environment.err, "%d frames of %dx%d, %.3f s, threads: %d\n", written,
-                         size->width, size->height, elapsed.count(), m_app.settings.threads);
+                         size.width, size.height, elapsed.count(), m_app.settings.threads);
             std::fflush(m_environment.err);
         }
         return kExitOk;
@@ -704,14 +699,17 @@ private:
 
 } // namespace
 
-std::string inQuotes(std::string_view s)
+std::optional<MovieRefusal> movieRefusal(const AppState& app)
 {
-    std::string text;
-    text.reserve(s.size() + 2);
-    text.push_back('\'');
-    text.append(s);
-    text.push_back('\'');
-    return text;
+    if (!movieSize({app.settings.pictureWidth, app.settings.pictureHeight})) {
+        return MovieRefusal{kExitUsage, oneLine(kMovieTooLarge)};
+    }
+    if (const auto refusal = unzoomRefusal(app)) {
+        // A factor comes from the command line, a view without width from the file.
+        return MovieRefusal{*refusal == kFactorWarning ? kExitUsage : kExitFileProblem,
+                            oneLine(*refusal)};
+    }
+    return std::nullopt;
 }
 
 std::string oneLine(std::string_view text)

@@ -7,8 +7,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+
+namespace qv {
+struct AppState;
+}
 
 namespace qv::cli {
 
@@ -37,11 +42,17 @@ struct RunEnvironment
 /// is one line on `err` and leaves every output as it was.
 int runRenderer(const Options& options, const RunEnvironment& environment);
 
-/// The text between single quotes, as messages name files.
-std::string inQuotes(std::string_view s);
-
 /// The text with its line breaks made spaces, for a message of one line.
 std::string oneLine(std::string_view text);
+
+/// Why a movie cannot be made of the view at its picture size: the exit status and the message.
+struct MovieRefusal
+{
+    int status = 0;
+    std::string text;
+};
+
+std::optional<MovieRefusal> movieRefusal(const AppState& app);
 
 /// Writes "quorvalis-render: " and the message as one line.
 void printProblem(std::FILE* err, std::string_view message);
